@@ -1,0 +1,117 @@
+#include "app/MainApp.h"
+
+#include <cstdio>
+
+#include "app/FrontEnd.h"
+#include "platform/ConsoleMessagePresenter.h"
+#include "platform/LocalFile.h"
+#include "platform/TimeFormat.h"
+#include "res/StringTable.h"
+
+namespace
+{
+
+std::atomic<CMainApp*> g_pApp{nullptr};
+
+IMessagePresenter& ConsolePresenter()
+{
+    static CConsoleMessagePresenter presenter;
+    return presenter;
+}
+
+std::string FormatVersion(const std::string& format, long build)
+{
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, format.c_str(), build);
+    return buffer;
+}
+
+} // namespace
+
+CMainApp::CMainApp(std::string strAppName) : m_strAppName(std::move(strAppName))
+{
+    g_pApp.store(this);
+}
+
+CMainApp::~CMainApp()
+{
+    ExitInstance();
+    CMainApp* self = this;
+    g_pApp.compare_exchange_strong(self, nullptr);
+}
+
+CMainApp* CMainApp::Instance()
+{
+    return g_pApp.load();
+}
+
+bool CMainApp::InitInstance()
+{
+    if (!m_network.Startup())
+    {
+        MessageBox(LoadResString(IDS_SOCKETS_FAILED), MsgButtons::Ok, MsgIcon::None, {});
+        return false;
+    }
+    m_strVersion = FormatVersion(LoadResString(IDS_VERSION), kBuildNumber);
+    m_pWorkerLock = std::make_unique<std::binary_semaphore>(1);
+    return true;
+}
+
+void CMainApp::ExitInstance()
+{
+    m_pWorkerLock.reset();
+    m_network.Cleanup();
+}
+
+void CMainApp::SetMessagePresenter(IMessagePresenter* pPresenter)
+{
+    m_pPresenter.store(pPresenter);
+}
+
+MsgAnswer CMainApp::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                               const std::string& caption)
+{
+    const MessageRequest request{text, caption.empty() ? m_strAppName : caption, buttons, icon};
+    IMessagePresenter* pPresenter = m_pPresenter.load();
+    return (pPresenter != nullptr ? *pPresenter : ConsolePresenter()).Present(request);
+}
+
+void CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
+{
+    const std::string line = TimeFormat::LocalNow("%m/%d/%Y %H:%M:%S") + " : " + strMessage + "\n";
+
+    // Entries from both threads go through here; one lock per entry keeps lines whole. The lock
+    // is released before any message box, so a thread answering one never waits on the log.
+    const char* failure = nullptr;
+    {
+        std::lock_guard lock(m_logMutex);
+        if (bNewLog)
+            m_strLogPath.clear();
+
+        CLocalFile file;
+        bool opened;
+        if (m_strLogPath.empty())
+        {
+            m_strLogPath = (m_pMainDlg != nullptr ? m_pMainDlg->GetDestination() : std::string()) + "error.log";
+            opened = file.Open(m_strLogPath, CLocalFile::Mode::CreateTruncate);
+        }
+        else
+        {
+            opened = file.Open(m_strLogPath, CLocalFile::Mode::AppendExisting);
+        }
+
+        if (!opened)
+            failure = "Error creating logfile, processing will stop.";
+        else if (!file.Write(line.data(), line.size()) || !file.Close())
+            failure = "Error accessing logfile.";
+    }
+    if (failure != nullptr)
+        MessageBox(failure, MsgButtons::Ok, MsgIcon::Exclamation, {});
+}
+
+MsgAnswer ShowMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& caption)
+{
+    if (CMainApp* pApp = CMainApp::Instance())
+        return pApp->MessageBox(text, buttons, icon, caption);
+    return ConsolePresenter().Present({text, caption.empty() ? "harvestly" : caption, buttons, icon});
+}

@@ -1,0 +1,68 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+bool Report(SystemError* error)
+{
+    if (error)
+        *error = SystemError::FromErrno(errno);
+    return false;
+}
+
+} // namespace
+
+namespace FileSystem
+{
+
+bool Exists(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateDirectory(const std::string& path, SystemError* error)
+{
+    return ::mkdir(path.c_str(), 0777) == 0 || Report(error);
+}
+
+bool Delete(const std::string& path, SystemError* error)
+{
+    return ::unlink(path.c_str()) == 0 || Report(error);
+}
+
+bool Move(const std::string& from, const std::string& to, SystemError* error)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0 || Report(error);
+}
+
+std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* error)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+    {
+        Report(error);
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec);
+}
+
+bool SetTimes(const std::string& path, std::int64_t when, SystemError* error)
+{
+    const struct timespec times[2] = {{static_cast<time_t>(when), 0}, {static_cast<time_t>(when), 0}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 || Report(error);
+}
+
+} // namespace FileSystem

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/SystemError.h"
+
+// The file-system calls the engine needs, each reporting its failure through `error` when given.
+// File times are seconds since 1970. POSIX has no settable creation time, so the last-write
+// time stands for it: it is what the date comparison reads and what a stored file is stamped with.
+namespace FileSystem
+{
+
+bool Exists(const std::string& path); // a file or directory whose attributes can be read
+bool IsDirectory(const std::string& path);
+bool CreateDirectory(const std::string& path, SystemError* error = nullptr);
+bool Delete(const std::string& path, SystemError* error = nullptr);
+bool Move(const std::string& from, const std::string& to, SystemError* error = nullptr);
+std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* error = nullptr);
+bool SetTimes(const std::string& path, std::int64_t when, SystemError* error = nullptr);
+
+} // namespace FileSystem

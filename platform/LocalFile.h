@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/SystemError.h"
+
+// A file opened the way the program's writers need it: writers shut other writers out with an
+// exclusive advisory lock for as long as the file is open, readers take a shared one.
+class CLocalFile
+{
+public:
+    enum class Mode
+    {
+        CreateTruncate, // create or truncate, write
+        AppendExisting, // must exist, write at its end
+        ReadExisting,   // must exist, read
+    };
+
+    CLocalFile() = default;
+    ~CLocalFile();
+    CLocalFile(const CLocalFile&) = delete;
+    CLocalFile& operator=(const CLocalFile&) = delete;
+
+    // Files are created with mode 0666 less the umask, or with `permissions` when given.
+    bool Open(const std::string& path, Mode mode, unsigned permissions = 0666);
+    bool Write(const void* data, size_t count);
+    // Bytes read, 0 at the end; -1 on failure.
+    long Read(void* buffer, size_t count);
+    bool Flush();
+    bool Close();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    const SystemError& LastError() const { return m_error; }
+
+private:
+    bool Fail();
+
+    int m_fd = -1;
+    SystemError m_error;
+};

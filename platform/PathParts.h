@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+// A path cut the way the C runtime's _splitpath cuts it: drive ("X:"), directory (up to and
+// including the last '/' or '\'), file name, and extension (from the last '.' of the name).
+// It works on addresses too: http://host/a/b.html gives directory http://host/a/, name b and
+// extension .html.
+struct PathParts
+{
+    std::string drive;
+    std::string dir;
+    std::string fname;
+    std::string ext;
+
+    static PathParts Split(const std::string& path);
+    std::string Join() const { return drive + dir + fname + ext; }
+};

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs everything Harvestly needs to build, test and benchmark on Debian 12.
+# Idempotent: packages that are already present are skipped, and apt-get update runs
+# only when something is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev
+    libcurl4-openssl-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    libcpp-httplib-dev
+    clang libclang-rt-14-dev
+    fonts-wqy-microhei
+)
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(nginx-light wget curl time)
+fi
+if [ "${1:-}" = "--screenshots" ]; then
+    packages+=(xvfb xauth imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: all packages present"
+    exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+echo "setup: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

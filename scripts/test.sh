@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with warnings as errors, and runs every test:
+# first the engine tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the whole
+# suite, the windows included (offscreen).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== Engine tests under the sanitizers"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARVESTLY_WERROR=ON \
+      -DHARVESTLY_SANITIZE=ON -DHARVESTLY_GUI=OFF > /dev/null
+cmake --build build-sanitize -j "$jobs"
+(cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     ctest --output-on-failure -j "$jobs")
+
+echo "== Every test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARVESTLY_WERROR=ON > /dev/null
+cmake --build build -j "$jobs"
+cd build && ctest --output-on-failure -j "$jobs"

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include "res/StringTable.h"
+#include "support/TestApp.h"
+
+namespace
+{
+
+TEST(MainApp, BuildsTheVersionTextAndIsReachableFromAnywhere)
+{
+    CTestApp test;
+    EXPECT_EQ(test.App().GetVersionText(), "Harvestly v1.12建造 90");
+    EXPECT_EQ(CMainApp::Instance(), &test.App());
+    ASSERT_NE(test.App().m_pWorkerLock, nullptr);
+    EXPECT_TRUE(test.App().m_pWorkerLock->try_acquire()) << "the worker lock starts free";
+    test.App().m_pWorkerLock->release();
+    EXPECT_FALSE(test.App().m_bClosing);
+}
+
+TEST(MainApp, KeepsItsStringTable)
+{
+    EXPECT_EQ(LoadResString(IDS_ABOUTBOX), "(&A)关于 Harvestly...");
+    EXPECT_EQ(LoadResString(IDS_SOCKETS_FAILED), "Windows插座初始化失败.");
+    EXPECT_EQ(LoadResString(IDS_BROWSE_TITLE), "选择目录为文件目标...");
+    EXPECT_EQ(LoadResString(9999), "");
+}
+
+TEST(MainApp, MessageBoxesWithoutACaptionCarryTheApplicationName)
+{
+    CTestApp test;
+    test.Boxes().ScriptAnswer(MsgAnswer::Yes);
+    EXPECT_EQ(ShowMessageBox("Question?", MsgButtons::YesNo, MsgIcon::Question, "Create directory"), MsgAnswer::Yes);
+    EXPECT_EQ(ShowMessageBox("Plain"), MsgAnswer::Ok);
+    EXPECT_EQ(ShowMessageBox("Unscripted?", MsgButtons::YesNo), MsgAnswer::No);
+
+    const auto shown = test.Boxes().Shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].caption, "Create directory");
+    EXPECT_EQ(shown[0].icon, MsgIcon::Question);
+    EXPECT_EQ(shown[1].caption, "harvestly-test");
+    EXPECT_EQ(shown[1].buttons, MsgButtons::Ok);
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/MessageBox.h"
+
+// Records every message box the program shows and answers questions as the test scripted them
+// (No when nothing is scripted). Safe to call from the worker thread.
+class CMessageBoxRecorder : public IMessagePresenter
+{
+public:
+    MsgAnswer Present(const MessageRequest& request) override;
+
+    void ScriptAnswer(MsgAnswer answer);
+    std::vector<MessageRequest> Shown() const;
+    std::vector<std::string> Texts() const;
+    size_t Count() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<MessageRequest> m_shown;
+    std::deque<MsgAnswer> m_answers;
+};

@@ -1,0 +1,45 @@
+#include "support/ScopedNoDacOverride.h"
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace
+{
+
+bool GetCaps(__user_cap_data_struct (&data)[2])
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return syscall(SYS_capget, &header, data) == 0;
+}
+
+bool SetCaps(__user_cap_data_struct (&data)[2])
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+} // namespace
+
+CScopedNoDacOverride::CScopedNoDacOverride()
+{
+    __user_cap_data_struct data[2] = {};
+    if (!GetCaps(data))
+        return;
+    m_savedEffective[0] = data[0].effective;
+    m_savedEffective[1] = data[1].effective;
+    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+    m_bChanged = SetCaps(data);
+}
+
+CScopedNoDacOverride::~CScopedNoDacOverride()
+{
+    if (!m_bChanged)
+        return;
+    __user_cap_data_struct data[2] = {};
+    if (!GetCaps(data))
+        return;
+    data[0].effective = m_savedEffective[0];
+    data[1].effective = m_savedEffective[1];
+    SetCaps(data);
+}
