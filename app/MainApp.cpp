@@ -1,12 +1,12 @@
 #include "app/MainApp.h"
 
-#include <cstdio>
-
 #include "app/FrontEnd.h"
 #include "platform/ConsoleMessagePresenter.h"
 #include "platform/LocalFile.h"
 #include "platform/TimeFormat.h"
 #include "res/StringTable.h"
+
+#include <cstdio>
 
 namespace
 {
@@ -76,7 +76,7 @@ MsgAnswer CMainApp::MessageBox(const std::string& text, MsgButtons buttons, MsgI
     return (pPresenter != nullptr ? *pPresenter : ConsolePresenter()).Present(request);
 }
 
-void CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
+bool CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
 {
     const std::string line = TimeFormat::LocalNow("%m/%d/%Y %H:%M:%S") + " : " + strMessage + "\n";
 
@@ -92,7 +92,8 @@ void CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
         bool opened;
         if (m_strLogPath.empty())
         {
-            m_strLogPath = (m_pMainDlg != nullptr ? m_pMainDlg->GetDestination() : std::string()) + "error.log";
+            m_strLogPath =
+                (m_pMainDlg != nullptr ? m_pMainDlg->GetDestination() : std::string()) + "error.log";
             opened = file.Open(m_strLogPath, CLocalFile::Mode::CreateTruncate);
         }
         else
@@ -105,11 +106,14 @@ void CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
         else if (!file.Write(line.data(), line.size()) || !file.Close())
             failure = "Error accessing logfile.";
     }
-    if (failure != nullptr)
-        MessageBox(failure, MsgButtons::Ok, MsgIcon::Exclamation, {});
+    if (failure == nullptr)
+        return true;
+    MessageBox(failure, MsgButtons::Ok, MsgIcon::Exclamation, {});
+    return false;
 }
 
-MsgAnswer ShowMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& caption)
+MsgAnswer ShowMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                         const std::string& caption)
 {
     if (CMainApp* pApp = CMainApp::Instance())
         return pApp->MessageBox(text, buttons, icon, caption);

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "platform/MessageBox.h"
+#include "platform/NetworkLibrary.h"
+
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <semaphore>
 #include <string>
-
-#include "platform/MessageBox.h"
-#include "platform/NetworkLibrary.h"
 
 class IFrontEnd;
 
@@ -34,12 +34,14 @@ public:
     const std::string& GetAppName() const { return m_strAppName; }
 
     // Appends one stamped line to error.log in the front end's destination folder; `bNewLog`
-    // starts the file afresh. Failures are shown to the user, never to the caller.
-    void WriteErrorLog(const std::string& strMessage, bool bNewLog);
+    // starts the file afresh. Failures are shown to the user; the result only tells a caller that
+    // must not go on without its line (the run header) whether it was written.
+    bool WriteErrorLog(const std::string& strMessage, bool bNewLog);
 
     // Shows a message box through the installed presenter (stderr when there is none). An empty
     // caption becomes the application's name.
-    MsgAnswer MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& caption);
+    MsgAnswer MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                         const std::string& caption);
     // Not owned; null restores the console presenter.
     void SetMessagePresenter(IMessagePresenter* pPresenter);
 

@@ -1,7 +1,7 @@
+#include "app/MainApp.h"
+
 #include <QApplication>
 #include <cstdio>
-
-#include "app/MainApp.h"
 
 int main(int argc, char* argv[])
 {

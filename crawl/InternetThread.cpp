@@ -1,10 +1,10 @@
 #include "crawl/InternetThread.h"
 
-#include <system_error>
-#include <thread>
-
 #include "crawl/CrawlJob.h"
 #include "crawl/CrawlOwner.h"
+
+#include <system_error>
+#include <thread>
 
 CInternetThread::CInternetThread(std::binary_semaphore& workerLock) : m_workerLock(workerLock)
 {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/ThreadMessageQueue.h"
+
 #include <atomic>
 #include <semaphore>
-
-#include "platform/ThreadMessageQueue.h"
 
 class CCrawlJob;
 class ICrawlOwner;

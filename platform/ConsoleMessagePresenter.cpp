@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-CConsoleMessagePresenter::CConsoleMessagePresenter(MsgAnswer questionAnswer) : m_questionAnswer(questionAnswer)
+CConsoleMessagePresenter::CConsoleMessagePresenter(MsgAnswer questionAnswer)
+    : m_questionAnswer(questionAnswer)
 {
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <mutex>
-
 #include "platform/MessageBox.h"
+
+#include <mutex>
 
 // Prints a message box to stderr. Questions are answered with the answer it was built with,
 // since a console front end decides them from its options before the engine asks.

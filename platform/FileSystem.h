@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/SystemError.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
-
-#include "platform/SystemError.h"
 
 // The file-system calls the engine needs, each reporting its failure through `error` when given.
 // File times are seconds since 1970. POSIX has no settable creation time, so the last-write

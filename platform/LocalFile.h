@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/SystemError.h"
+
 #include <cstddef>
 #include <string>
-
-#include "platform/SystemError.h"
 
 // A file opened the way the program's writers need it: writers shut other writers out with an
 // exclusive advisory lock for as long as the file is open, readers take a shared one.

@@ -54,9 +54,8 @@ std::optional<UrlParts> UrlParts::Parse(const std::string& url)
     parts.scheme = AsciiText::ToLower(url.substr(0, schemeEnd));
     const size_t authorityStart = schemeEnd + 3;
     const size_t objectStart = url.find('/', authorityStart);
-    std::string authority = url.substr(authorityStart, objectStart == std::string::npos
-                                                           ? std::string::npos
-                                                           : objectStart - authorityStart);
+    std::string authority = url.substr(
+        authorityStart, objectStart == std::string::npos ? std::string::npos : objectStart - authorityStart);
     parts.object = objectStart == std::string::npos ? "/" : url.substr(objectStart);
 
     // Credentials in the address (user:password@host) are not part of the server.

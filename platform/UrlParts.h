@@ -7,11 +7,11 @@
 // so both agree on what the server part of an address is.
 struct UrlParts
 {
-    std::string scheme;    // lower-cased, "http" for http://
-    std::string host;      // host name without port
-    unsigned port = 0;     // the port named in the address, or the scheme's default
+    std::string scheme; // lower-cased, "http" for http://
+    std::string host;   // host name without port
+    unsigned port = 0;  // the port named in the address, or the scheme's default
     bool bPortNamed = false;
-    std::string object;    // from the first '/' after the host on; "/" when there is none
+    std::string object; // from the first '/' after the host on; "/" when there is none
 
     // "host" or, when the address names a port, "host:port": the form that server roots and site
     // prefixes keep, so that a site on an explicit port crawls exactly as one on port 80.

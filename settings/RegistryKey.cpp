@@ -1,5 +1,7 @@
 #include "settings/RegistryKey.h"
 
+#include "app/MainApp.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-
-#include "app/MainApp.h"
 
 namespace
 {

@@ -7,8 +7,8 @@ namespace
 {
 
 constexpr std::array<SettingDefinition, 9> kSettings = {{
-    {kValueFileCheck, SettingType::Dword, 0, ""},       // 0 skip existing, 1 by date replace, 2 by date rename old
-    {kValueRetries, SettingType::Dword, 0, ""},         // extra attempts after a failed fetch, 0 to 5
+    {kValueFileCheck, SettingType::Dword, 0, ""}, // 0 skip existing, 1 by date replace, 2 by date rename old
+    {kValueRetries, SettingType::Dword, 0, ""},   // extra attempts after a failed fetch, 0 to 5
     {kValueContinueOnError, SettingType::Dword, 0, ""}, // go on after a failed fetch when non-zero
     {kValueNoNameAsIndex, SettingType::Dword, 0, ""},   // keep folder addresses as index.html when non-zero
     {kValueUseFilters, SettingType::Dword, 0, ""},      // apply the filter list when above 0

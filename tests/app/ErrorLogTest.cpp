@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
+#include "support/TestApp.h"
 
+#include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
 #include <thread>
-
-#include "support/TestApp.h"
 
 namespace
 {
@@ -30,7 +29,8 @@ TEST(ErrorLog, EachEntryIsOneStampedLine)
     EXPECT_EQ(text.back(), '\n');
     const auto lines = Lines(text);
     ASSERT_EQ(lines.size(), 3u);
-    const std::regex stamp(R"(^(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])/\d{4} ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] : )");
+    const std::regex stamp(
+        R"(^(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])/\d{4} ([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9] : )");
     for (const std::string& line : lines)
         EXPECT_TRUE(std::regex_search(line, stamp)) << line;
     EXPECT_EQ(lines[0].substr(19), " : first");
@@ -94,10 +94,12 @@ TEST(ErrorLog, EntriesFromTwoThreadsNeverInterleaveInsideALine)
     test.App().WriteErrorLog("start", true);
     const std::string longA(3000, 'a');
     const std::string longB(3000, 'b');
-    std::thread worker([&] {
-        for (int i = 0; i < 200; ++i)
-            test.App().WriteErrorLog(longA, false);
-    });
+    std::thread worker(
+        [&]
+        {
+            for (int i = 0; i < 200; ++i)
+                test.App().WriteErrorLog(longA, false);
+        });
     for (int i = 0; i < 200; ++i)
         test.App().WriteErrorLog(longB, false);
     worker.join();

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "res/StringTable.h"
 #include "support/TestApp.h"
+
+#include <gtest/gtest.h>
 
 namespace
 {
@@ -29,7 +29,8 @@ TEST(MainApp, MessageBoxesWithoutACaptionCarryTheApplicationName)
 {
     CTestApp test;
     test.Boxes().ScriptAnswer(MsgAnswer::Yes);
-    EXPECT_EQ(ShowMessageBox("Question?", MsgButtons::YesNo, MsgIcon::Question, "Create directory"), MsgAnswer::Yes);
+    EXPECT_EQ(ShowMessageBox("Question?", MsgButtons::YesNo, MsgIcon::Question, "Create directory"),
+              MsgAnswer::Yes);
     EXPECT_EQ(ShowMessageBox("Plain"), MsgAnswer::Ok);
     EXPECT_EQ(ShowMessageBox("Unscripted?", MsgButtons::YesNo), MsgAnswer::No);
 

@@ -1,8 +1,9 @@
-#include <gtest/gtest.h>
+#include "platform/LocalFile.h"
 
 #include "platform/FileSystem.h"
-#include "platform/LocalFile.h"
 #include "support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 namespace
 {

@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
+#include "platform/PathParts.h"
 
 #include "platform/AsciiText.h"
-#include "platform/PathParts.h"
+
+#include <gtest/gtest.h>
 
 namespace
 {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/UrlParts.h"
+
+#include <gtest/gtest.h>
 
 namespace
 {

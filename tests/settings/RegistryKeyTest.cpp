@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
 #include "settings/RegistryKey.h"
+
 #include "settings/SettingsTable.h"
 #include "support/ScopedNoDacOverride.h"
 #include "support/TestApp.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/MessageBox.h"
+
 #include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "platform/MessageBox.h"
 
 // Records every message box the program shows and answers questions as the test scripted them
 // (No when nothing is scripted). Safe to call from the worker thread.

@@ -1,9 +1,9 @@
 #include "support/TestApp.h"
 
-#include <stdexcept>
-
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
+
+#include <stdexcept>
 
 CTestApp::CTestApp() : m_configHome("XDG_CONFIG_HOME", m_config.Path()), m_app("harvestly-test")
 {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <string>
-
 #include "app/FrontEnd.h"
 #include "app/MainApp.h"
 #include "platform/FileSystem.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"
+
+#include <string>
 
 // A front end that only names a destination folder.
 class CTestFrontEnd : public IFrontEnd

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+class CMainApp;
+
+// The lines that open and close every run's error log, shared by the window and the console.
+namespace SessionLog
+{
+
+// Starts a new log with the six header lines. False when any of them could not be written.
+bool WriteHeader(CMainApp& app, const std::string& url, const std::string& destination);
+
+// The outcome line that ends a run's log.
+const char* OutcomeLine(bool bResult, bool bUserStop);
+
+} // namespace SessionLog
