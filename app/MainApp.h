@@ -4,8 +4,10 @@
 #include "platform/NetworkLibrary.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <semaphore>
 #include <string>
 
@@ -45,6 +47,11 @@ public:
     // Not owned; null restores the console presenter.
     void SetMessagePresenter(IMessagePresenter* pPresenter);
 
+    // Stored settings replaced for this process only (the console front end's options), read by
+    // the settings store in place of what is stored. Set before a run starts, not during one.
+    void SetSettingOverride(const std::string& name, const std::string& value);
+    std::optional<std::string> FindSettingOverride(const std::string& name) const;
+
     std::string m_strVersion;
     // Held by the worker thread object for its whole life; the window's tear-down waits on it.
     std::unique_ptr<std::binary_semaphore> m_pWorkerLock;
@@ -57,6 +64,7 @@ private:
     CNetworkLibrary m_network;
     std::mutex m_logMutex;
     std::atomic<IMessagePresenter*> m_pPresenter{nullptr};
+    std::map<std::string, std::string> m_settingOverrides;
 };
 
 // The build number shown in the version text.

@@ -27,6 +27,13 @@ QString ToQString(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// What this process was told to use instead of the stored value, if anything.
+std::optional<std::string> Override(const std::string& name)
+{
+    const CMainApp* pApp = CMainApp::Instance();
+    return pApp != nullptr ? pApp->FindSettingOverride(name) : std::nullopt;
+}
+
 std::optional<std::uint32_t> ParseDword(const QString& text)
 {
     bool ok = false;
@@ -138,6 +145,11 @@ bool CRegistryKey::ReadString(std::string& text, const std::string& name)
     text.clear();
     if (!m_hKey)
         return false;
+    if (const std::optional<std::string> overridden = Override(name))
+    {
+        text = *overridden;
+        return true;
+    }
     const QVariant value = m_hKey->value(ToQString(name));
     if (!value.isValid())
         return false;
@@ -156,6 +168,13 @@ bool CRegistryKey::ReadDword(std::uint32_t& value, const std::string& name)
 {
     if (!m_hKey)
         return false;
+    if (const std::optional<std::string> overridden = Override(name))
+    {
+        const std::optional<std::uint32_t> parsed = ParseDword(ToQString(*overridden));
+        if (parsed)
+            value = *parsed;
+        return parsed.has_value();
+    }
     const QVariant stored = m_hKey->value(ToQString(name));
     if (!stored.isValid())
         return false;

@@ -151,3 +151,34 @@ TEST(RegistryKey, AWriteTheStoreCannotKeepReportsFailureAndKeepsTheOldValue)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(RegistryKey, OverridesReplaceStoredValuesForThisProcessOnly)
+{
+    CTestApp test;
+    test.StoreDword(kValueRetries, 1);
+    test.StoreString(kValueFilter, "*.gif");
+    test.App().SetSettingOverride(kValueRetries, "4");
+    test.App().SetSettingOverride(kValueFilter, "*.png;*.jpg");
+    test.App().SetSettingOverride(kValueDepth, "2");
+
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
+    std::uint32_t value = 0;
+    EXPECT_TRUE(key.ReadDword(value, kValueRetries));
+    EXPECT_EQ(value, 4u);
+    EXPECT_TRUE(key.ReadDword(value, kValueDepth)) << "an override stands in for an absent value";
+    EXPECT_EQ(value, 2u);
+    std::string text;
+    EXPECT_TRUE(key.ReadString(text, kValueFilter));
+    EXPECT_EQ(text, "*.png;*.jpg");
+
+    // The store itself keeps what was stored.
+    const std::string stored = ReadWholeFile(CRegistryKey::StorePath(kSettingsKeyPath));
+    EXPECT_NE(stored.find("Retries=1"), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("Depth"), std::string::npos) << stored;
+}
+
+} // namespace
