@@ -1,0 +1,58 @@
+#include "parse/LineReader.h"
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr size_t kBlockSize = 64 * 1024;
+
+}
+
+bool CLineReader::Open(const std::string& path)
+{
+    m_buffer.resize(kBlockSize);
+    return m_file.Open(path, CLocalFile::Mode::ReadExisting);
+}
+
+bool CLineReader::ReadLine(std::string& line)
+{
+    line.clear();
+    bool bAny = false;
+    for (;;)
+    {
+        if (m_nPos == m_nEnd && !Fill())
+            break;
+        bAny = true;
+        const char* begin = m_buffer.data() + m_nPos;
+        const char* end = m_buffer.data() + m_nEnd;
+        const char* feed = std::find(begin, end, '\n');
+        line.append(begin, feed);
+        m_nPos += static_cast<size_t>(feed - begin);
+        if (feed != end)
+        {
+            ++m_nPos;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
+    }
+    return bAny && !m_bFailed;
+}
+
+bool CLineReader::Fill()
+{
+    if (m_bEof || m_bFailed)
+        return false;
+    const long count = m_file.Read(m_buffer.data(), m_buffer.size());
+    if (count < 0)
+        m_bFailed = true;
+    if (count <= 0)
+    {
+        m_bEof = true;
+        return false;
+    }
+    m_nPos = 0;
+    m_nEnd = static_cast<size_t>(count);
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/LocalFile.h"
+
+#include <string>
+#include <vector>
+
+// Reads a stored page one line at a time, as a text-mode read does: a line ends at a line feed,
+// which is not part of it, and a carriage return just before that line feed is dropped. Lines
+// have no length limit.
+class CLineReader
+{
+public:
+    // Opens for reading; writers are shut out while the reader is open.
+    bool Open(const std::string& path);
+    // False at the end of the file or on a read failure (see Failed).
+    bool ReadLine(std::string& line);
+    bool Failed() const { return m_bFailed; }
+    const SystemError& LastError() const { return m_file.LastError(); }
+
+private:
+    bool Fill();
+
+    CLocalFile m_file;
+    std::vector<char> m_buffer;
+    size_t m_nPos = 0;
+    size_t m_nEnd = 0;
+    bool m_bEof = false;
+    bool m_bFailed = false;
+};

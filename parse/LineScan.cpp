@@ -1,0 +1,96 @@
+#include "parse/LineScan.h"
+
+#include "platform/AsciiText.h"
+
+namespace
+{
+
+constexpr std::string_view kSrc = "src";
+constexpr std::string_view kOpen = ".open";
+constexpr std::string_view kHref = "href";
+constexpr std::string_view kDotHref = ".href";
+constexpr std::string_view kScript = "<script";
+// A tab is not among them: a value runs on across tabs.
+constexpr std::string_view kDelimiters = "'\">? ";
+
+} // namespace
+
+CLineScan::CLineScan(std::string_view line) : m_line(line), m_lower(AsciiText::ToLower(line))
+{
+    m_nNextSrc = m_lower.find(kSrc);
+    m_nNextOpen = m_lower.find(kOpen);
+    m_nNextHref = m_lower.find(kHref);
+    m_nLastDotHref = m_lower.rfind(kDotHref);
+}
+
+bool CLineScan::Next(std::string& link)
+{
+    link.clear();
+    if (m_bDone)
+        return false;
+    if (std::string_view(m_lower).substr(m_nOffset).starts_with(kScript))
+        return End();
+
+    const size_t src = NextOccurrence(kSrc, m_nNextSrc);
+    const size_t open = NextOccurrence(kOpen, m_nNextOpen);
+    const size_t href = HrefHidden() ? std::string::npos : NextOccurrence(kHref, m_nNextHref);
+
+    // npos is larger than any position, so an absent keyword never starts first.
+    size_t pos = std::string::npos;
+    if (open < src && open < href)
+        pos = open + kOpen.size();
+    else if (href < src)
+        pos = href + kHref.size();
+    else if (src != std::string::npos)
+        pos = src + kSrc.size();
+    else
+        return End();
+
+    pos = SkipBlanks(pos);
+    if (pos >= m_line.size() || (m_line[pos] != '=' && m_line[pos] != '('))
+        return End();
+    pos = SkipBlanks(pos + 1);
+    if (pos < m_line.size() && m_line[pos] == '"')
+        ++pos;
+    if (pos < m_line.size() && m_line[pos] == '\'')
+        ++pos;
+
+    const size_t delimiter = m_line.find_first_of(kDelimiters, pos);
+    if (delimiter == std::string::npos)
+        return End();
+    link.assign(m_line.substr(pos, delimiter - pos));
+    m_nOffset = delimiter;
+
+    if (link.starts_with("HTTP"))
+        link.replace(0, 4, "http");
+    if (!link.empty() && link.front() == '<')
+        return End();
+    return true;
+}
+
+size_t CLineScan::NextOccurrence(std::string_view keyword, size_t& cached) const
+{
+    if (cached != std::string::npos && cached < m_nOffset)
+        cached = m_lower.find(keyword, m_nOffset);
+    return cached;
+}
+
+// ".href" anywhere in the remaining text hides every "href" in it.
+bool CLineScan::HrefHidden() const
+{
+    return m_nLastDotHref != std::string::npos && m_nLastDotHref >= m_nOffset;
+}
+
+size_t CLineScan::SkipBlanks(size_t pos) const
+{
+    while (pos < m_line.size() && AsciiText::IsBlank(m_line[pos]))
+        ++pos;
+    return pos;
+}
+
+bool CLineScan::End()
+{
+    m_bDone = true;
+    m_nOffset = m_line.size();
+    return false;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Finds the link values of one decoded line, left to right, the way the page reader's scan does
+// it ("href", "src" and ".open" followed by '=' or '('), in time linear in the line's length:
+// keywords are searched in one lowered copy of the line and each keyword's next occurrence is
+// remembered, so no byte is searched twice however many values the line holds.
+//
+// The line must outlive the scan.
+class CLineScan
+{
+public:
+    explicit CLineScan(std::string_view line);
+
+    // The next link value, in the case it has in the page ("HTTP" at its start lowered). It may
+    // be empty. False when the line holds no further value.
+    bool Next(std::string& link);
+    // The text after the last value found, its delimiter included.
+    std::string_view Rest() const { return m_line.substr(m_nOffset); }
+
+private:
+    size_t NextOccurrence(std::string_view keyword, size_t& cached) const;
+    bool HrefHidden() const;
+    size_t SkipBlanks(size_t pos) const;
+    bool End();
+
+    std::string_view m_line;
+    std::string m_lower;
+    size_t m_nOffset = 0;
+    bool m_bDone = false;
+    // Position of each keyword's next occurrence at or after m_nOffset (npos: none left).
+    size_t m_nNextSrc = 0;
+    size_t m_nNextOpen = 0;
+    size_t m_nNextHref = 0;
+    size_t m_nLastDotHref = std::string::npos;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CUrlQueue;
+class CVisitedList;
+class CLineScan;
+
+// The link parser of one run: reads stored pages line by line, finds their link values, and
+// queues those that lie inside the start folder, within the depth limit and not seen before.
+// Built by the crawl loop at the start of a run (the filter and depth settings are read then)
+// and used on the worker thread only.
+class CLinkParser
+{
+public:
+    CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited);
+
+    // The start page's folder, up to and including its last '/'.
+    void SetStartDir(const std::string& strStartDir);
+    // "http://host", or "http://host:port" when the start address names a port.
+    void SetServerRoot(const std::string& strServerRoot);
+    // The address of the page about to be parsed.
+    void SetPage(const std::string& strPageUrl);
+
+    // Reads the stored page and queues its links. False (with one line in the error log) when
+    // the file cannot be opened or read.
+    bool ParseFile(const std::string& path);
+    const std::string& LastError() const { return m_strLastError; }
+
+    // True when the address stays on disk by the filter settings.
+    bool PassesFilter(const std::string& address) const;
+
+    // Queues the links of one decoded line.
+    void AcceptLinks(const std::string& line);
+    // The next link value of the line worth resolving, relative to the page's folder or to the
+    // server root, and whether it is a page. False when the line is done.
+    bool NextLink(CLineScan& scan, std::string& link, bool& bPage) const;
+    // The page reader's scan of one text: the first link value and the text after it.
+    static bool ScanLink(const std::string& text, std::string& link, std::string& rest);
+
+    static void DecodeEntities(std::string& line);
+    static void DecodeEscapes(std::string& line);
+    static void ResolveParentSteps(std::string& address);
+    static void CollapseSlashes(std::string& address);
+
+    bool DepthAllowed(const std::string& address) const;
+    static bool MatchPattern(const std::string& address, const std::string& entry);
+    // Leftmost position of `pattern` in `text`, '?' standing for any one byte; -1 when absent.
+    static long FindWildcard(std::string_view text, std::string_view pattern);
+
+    // The settings as read at construction.
+    bool UsesFilters() const { return m_bUseFilters; }
+    bool ExcludeMode() const { return m_bExclude; }
+    const std::vector<std::string>& Filters() const { return m_filters; }
+    std::uint32_t Depth() const { return m_nDepth; }
+
+private:
+    void ReadSettings();
+    void Fail(const std::string& strMessage);
+    void Accept(std::string address, bool bPage);
+
+    CUrlQueue* m_pQueue;
+    const CVisitedList* m_pVisited;
+    std::vector<std::string> m_filters;
+    std::string m_strLastError;
+    std::string m_strPageUrl;
+    std::string m_strBaseUrl;
+    std::string m_strStartDir;
+    std::string m_strServerRoot;
+    bool m_bUseFilters = false;
+    bool m_bExclude = false;
+    std::uint32_t m_nDepth = 0;
+
+    // From the page address, for NextLink: "http://host[:port]" and the folder of its object.
+    std::string m_strSitePrefix;
+    std::string m_strObjectFolder;
+};

@@ -1,0 +1,105 @@
+#include "parse/UrlQueue.h"
+
+void CUrlQueue::Reset()
+{
+    m_entries.clear();
+    m_index.clear();
+    PublishCount();
+    std::lock_guard lock(m_shownMutex);
+    m_shown.clear();
+    ShownChanged();
+}
+
+void CUrlQueue::AddIndex(const std::string& address, std::deque<Entry>::iterator where, bool bKeep)
+{
+    auto [node, bInserted] = m_index.try_emplace(address, 0);
+    (void)bInserted;
+    ++node->second;
+    m_entries.insert(where, Entry{&node->first, bKeep});
+    PublishCount();
+}
+
+void CUrlQueue::PushBack(const std::string& address, bool bKeep)
+{
+    AddIndex(address, m_entries.end(), bKeep);
+    std::lock_guard lock(m_shownMutex);
+    if (m_shown.size() < kShownLines)
+    {
+        m_shown.push_back(address);
+        ShownChanged();
+    }
+}
+
+void CUrlQueue::PushFront(const std::string& address, bool bKeep)
+{
+    AddIndex(address, m_entries.begin(), bKeep);
+    std::lock_guard lock(m_shownMutex);
+    m_shown.push_front(address);
+    ShownChanged();
+}
+
+std::string CUrlQueue::PopFront()
+{
+    if (m_entries.empty())
+        return {};
+    TopUpShownLines();
+
+    const auto node = m_index.find(*m_entries.front().pAddress);
+    std::string address = node->first;
+    m_entries.pop_front();
+    if (--node->second == 0)
+        m_index.erase(node);
+    PublishCount();
+    return address;
+}
+
+// The list shows the queue's first entries. After its top line goes, walk the queue from the
+// head (the entry being removed, position 0) and add the entry at position i whenever i exceeds
+// the number of lines shown, until more than 10 are shown: the next 11 waiting addresses.
+void CUrlQueue::TopUpShownLines()
+{
+    std::lock_guard lock(m_shownMutex);
+    if (!m_shown.empty())
+        m_shown.pop_front();
+    for (size_t i = 0; i < m_entries.size() && m_shown.size() < kShownLines; ++i)
+    {
+        if (i > m_shown.size())
+            m_shown.push_back(*m_entries[i].pAddress);
+    }
+    ShownChanged();
+}
+
+bool CUrlQueue::Find(const std::string& address) const
+{
+    return m_index.contains(address);
+}
+
+std::string CUrlQueue::Head() const
+{
+    return m_entries.empty() ? std::string() : *m_entries.front().pAddress;
+}
+
+bool CUrlQueue::HeadKeep() const
+{
+    return !m_entries.empty() && m_entries.front().bKeep;
+}
+
+CUrlQueue::Shown CUrlQueue::ShownLines() const
+{
+    Shown shown;
+    std::lock_guard lock(m_shownMutex);
+    shown.lines.assign(m_shown.begin(), m_shown.end());
+    shown.serial = m_nShownSerial.load(std::memory_order_relaxed);
+    return shown;
+}
+
+void CUrlQueue::PublishCount()
+{
+    m_nCount.store(static_cast<long>(m_entries.size()), std::memory_order_relaxed);
+}
+
+// Called with m_shownMutex held, so a copy and its serial always belong together.
+void CUrlQueue::ShownChanged()
+{
+    m_nShownSerial.fetch_add(1, std::memory_order_release);
+}
