@@ -1,12 +1,36 @@
+#include "app/MainApp.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleRun.h"
+#include "platform/ConsoleMessagePresenter.h"
+
 #include <cstdio>
 
-#include "app/MainApp.h"
-
-int main()
+int main(int argc, char* argv[])
 {
+    const CliParseResult parsed = ParseCliOptions({argv + 1, argv + argc});
+    if (!parsed.options)
+    {
+        std::fprintf(stderr, "harvestly-cli: %s\n", parsed.strError.c_str());
+        return kStatusBadInput;
+    }
+    if (parsed.options->bHelp)
+    {
+        std::fputs(CliUsageText(), stdout);
+        return kStatusComplete;
+    }
+
     CMainApp theApp("harvestly-cli");
+    CConsoleMessagePresenter presenter;
+    theApp.SetMessagePresenter(&presenter);
     if (!theApp.InitInstance())
-        return 1;
-    std::printf("%s\n", theApp.GetVersionText().c_str());
-    return 0;
+        return kStatusFailed;
+    if (parsed.options->bVersion)
+    {
+        std::printf("%s\n", theApp.GetVersionText().c_str());
+        return kStatusComplete;
+    }
+
+    const int status = CConsoleRun(theApp, *parsed.options).Run();
+    theApp.SetMessagePresenter(nullptr);
+    return status;
 }

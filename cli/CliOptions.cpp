@@ -1,0 +1,225 @@
+#include "cli/CliOptions.h"
+
+#include "platform/AsciiText.h"
+#include "settings/SettingsTable.h"
+
+#include <functional>
+#include <map>
+
+namespace
+{
+
+std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long maximum)
+{
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    unsigned long value = 0;
+    for (char c : text)
+    {
+        if (!AsciiText::IsDigit(c))
+            return std::nullopt;
+        value = value * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (value > maximum)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> FileCheckIndex(const std::string& mode)
+{
+    static const std::map<std::string, std::string> kModes = {
+        {"skip", "0"}, {"replace", "1"}, {"rename", "2"}};
+    const auto found = kModes.find(mode);
+    if (found == kModes.end())
+        return std::nullopt;
+    return found->second;
+}
+
+class CParser
+{
+public:
+    explicit CParser(const std::vector<std::string>& arguments) : m_arguments(arguments) {}
+
+    CliParseResult Parse()
+    {
+        std::vector<std::string> positional;
+        for (m_index = 0; m_index < m_arguments.size() && m_error.empty(); ++m_index)
+        {
+            const std::string& argument = m_arguments[m_index];
+            if (argument == "--")
+            {
+                positional.insert(positional.end(), m_arguments.begin() + static_cast<long>(m_index) + 1,
+                                  m_arguments.end());
+                break;
+            }
+            if (argument.size() > 1 && argument[0] == '-')
+                ParseOption(argument);
+            else
+                positional.push_back(argument);
+        }
+        if (!m_error.empty())
+            return {std::nullopt, m_error};
+        if (m_options.bHelp || m_options.bVersion)
+            return {m_options, {}};
+        if (positional.size() != 2)
+            return {std::nullopt, "expected an ADDRESS and a DESTINATION (try --help)"};
+        m_options.strAddress = positional[0];
+        m_options.strDestination = positional[1];
+        return {m_options, {}};
+    }
+
+private:
+    // --name=value, --name value, -x value
+    std::optional<std::string> Value(const std::string& name, const std::string& inlineValue, bool bHasInline)
+    {
+        if (bHasInline)
+            return inlineValue;
+        if (m_index + 1 >= m_arguments.size())
+        {
+            m_error = name + " needs a value";
+            return std::nullopt;
+        }
+        return m_arguments[++m_index];
+    }
+
+    void ParseOption(const std::string& argument)
+    {
+        std::string name = argument;
+        std::string inlineValue;
+        const size_t equals = argument.find('=');
+        const bool bHasInline = argument.rfind("--", 0) == 0 && equals != std::string::npos;
+        if (bHasInline)
+        {
+            name = argument.substr(0, equals);
+            inlineValue = argument.substr(equals + 1);
+        }
+
+        const auto flag = [&](bool& target)
+        {
+            if (bHasInline)
+                m_error = name + " takes no value";
+            target = true;
+        };
+        const auto setting = [&](const char* valueName, const std::string& value)
+        { m_options.settingOverrides.emplace_back(valueName, value); };
+
+        if (name == "-h" || name == "--help")
+            flag(m_options.bHelp);
+        else if (name == "-V" || name == "--version")
+            flag(m_options.bVersion);
+        else if (name == "-y" || name == "--yes")
+            flag(m_options.bYes);
+        else if (name == "-q" || name == "--quiet")
+            flag(m_options.bQuiet);
+        else if (name == "-c" || name == "--crawl")
+            flag(m_options.bCrawl);
+        else if (name == "-u" || name == "--user")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+                m_options.strUserId = *value;
+        }
+        else if (name == "-p" || name == "--password")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+                m_options.strPassword = *value;
+        }
+        else if (name == "--file-check")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                if (auto index = FileCheckIndex(*value))
+                    setting(kValueFileCheck, *index);
+                else
+                    m_error = "--file-check takes skip, replace or rename";
+            }
+        }
+        else if (name == "--retries")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                if (auto number = ParseNumber(*value, 5))
+                    setting(kValueRetries, std::to_string(*number));
+                else
+                    m_error = "--retries takes a number from 0 to 5";
+            }
+        }
+        else if (name == "--depth")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                if (auto number = ParseNumber(*value, 0xFFFFFFFFul))
+                    setting(kValueDepth, std::to_string(*number));
+                else
+                    m_error = "--depth takes a number (0: no limit)";
+            }
+        }
+        else if (name == "--filter")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                setting(kValueUseFilters, "1");
+                setting(kValueFilter, *value);
+            }
+        }
+        else if (name == "--exclude")
+        {
+            bool bExclude = false;
+            flag(bExclude);
+            setting(kValueFilterExclude, "1");
+        }
+        else if (name == "--continue-on-error")
+        {
+            bool bContinue = false;
+            flag(bContinue);
+            setting(kValueContinueOnError, "1");
+        }
+        else if (name == "--index")
+        {
+            bool bIndex = false;
+            flag(bIndex);
+            setting(kValueNoNameAsIndex, "1");
+        }
+        else
+        {
+            m_error = "unknown option " + name + " (try --help)";
+        }
+    }
+
+    const std::vector<std::string>& m_arguments;
+    size_t m_index = 0;
+    CliOptions m_options;
+    std::string m_error;
+};
+
+} // namespace
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& arguments)
+{
+    return CParser(arguments).Parse();
+}
+
+const char* CliUsageText()
+{
+    return "Usage: harvestly-cli [OPTION]... ADDRESS DESTINATION\n"
+           "Mirror the folder of the http:// page ADDRESS into the folder DESTINATION.\n"
+           "\n"
+           "  -u, --user ID             user id for HTTP authentication\n"
+           "  -p, --password PASSWORD   password for HTTP authentication\n"
+           "  -c, --crawl               look for links in every fetched page, not only the first\n"
+           "      --file-check MODE     existing files: skip, replace (newer on the server),\n"
+           "                            rename (keep the old copy under a dated name)\n"
+           "      --retries N           further attempts after a failed fetch, 0 to 5\n"
+           "      --continue-on-error   go on with the next address after a failure\n"
+           "      --index               keep folder addresses as index.html\n"
+           "      --depth N             folder levels below the start folder (0: no limit)\n"
+           "      --filter LIST         ';'-separated patterns of files to keep (turns filtering on)\n"
+           "      --exclude             the filter list names what is left out instead\n"
+           "  -y, --yes                 create DESTINATION without asking\n"
+           "  -q, --quiet               no progress display\n"
+           "  -h, --help                show this text\n"
+           "  -V, --version             show the version\n"
+           "\n"
+           "Options replace the stored settings for this run only. Ctrl-C stops after the current\n"
+           "file; a second Ctrl-C ends the current file at once.\n"
+           "Exit status: 0 complete, 1 failed, 2 bad usage or input, 130 stopped.\n";
+}

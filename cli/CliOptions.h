@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What harvestly-cli was asked to do. Settings named here replace the stored ones for this run only.
+struct CliOptions
+{
+    std::string strAddress;
+    std::string strDestination;
+    std::string strUserId;
+    std::string strPassword;
+    bool bCrawl = false;
+    bool bYes = false;
+    bool bQuiet = false;
+    bool bHelp = false;
+    bool bVersion = false;
+    // (value name, value) pairs for the settings store, in the order given.
+    std::vector<std::pair<std::string, std::string>> settingOverrides;
+};
+
+struct CliParseResult
+{
+    std::optional<CliOptions> options;
+    std::string strError; // one line, set when options is empty
+};
+
+CliParseResult ParseCliOptions(const std::vector<std::string>& arguments);
+
+const char* CliUsageText();

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/FrontEnd.h"
+#include "cli/CliOptions.h"
+#include "crawl/CrawlOwner.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class CMainApp;
+class CCrawlJob;
+
+// Exit statuses of harvestly-cli.
+enum CliStatus : int
+{
+    kStatusComplete = 0,
+    kStatusFailed = 1,
+    kStatusBadInput = 2,
+    kStatusStopped = 130,
+};
+
+// One run of the engine from the console: what the window's Go does, then waiting for the
+// worker while showing progress and turning Ctrl-C into a stop.
+class CConsoleRun : public IFrontEnd, public ICrawlOwner
+{
+public:
+    CConsoleRun(CMainApp& app, const CliOptions& options);
+    ~CConsoleRun() override;
+
+    int Run();
+
+    std::string GetDestination() const override { return m_strDestination; }
+    void OnCrawlDone(bool bResult) override;
+
+private:
+    bool ValidateAddress();
+    bool PrepareDestination();
+    bool AskToCreate() const;
+    bool WriteRunRecords();
+    void ApplySettingOverrides();
+    bool WaitForWorker();
+    void ShowProgress(bool bFinal);
+    int Finish(bool bResult);
+    void EndWorker();
+
+    CMainApp& m_app;
+    const CliOptions& m_options;
+    std::string m_strDestination;
+    bool m_bShowProgress = false;
+    bool m_bUserStop = false;
+    bool m_bClosingRequested = false;
+    size_t m_nLastLineLength = 0;
+
+    class CInternetThread* m_pWorker = nullptr;
+    CCrawlJob* m_pJob = nullptr;
+
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::optional<bool> m_result;
+};
