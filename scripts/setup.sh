@@ -12,6 +12,7 @@ packages=(
     libcpp-httplib-dev
     clang libclang-rt-14-dev
     fonts-wqy-microhei
+    python3
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(nginx-light wget curl time)
