@@ -1,0 +1,87 @@
+#include "platform/HttpConnection.h"
+
+#include "platform/HttpRequest.h"
+#include "platform/InternetException.h"
+
+namespace
+{
+
+constexpr long kMaxRedirects = 10;
+constexpr long kConnectTimeoutSeconds = 60;
+// A server that sends nothing for this long has dropped the transfer. A transfer the reader has
+// paused is not judged, so a slow disk never counts against the server.
+constexpr long kStallSeconds = 60;
+constexpr long kReceiveBufferBytes = 64 * 1024;
+
+void Require(CURLcode code)
+{
+    if (code != CURLE_OK)
+        throw CInternetException(static_cast<unsigned long>(code), curl_easy_strerror(code));
+}
+
+} // namespace
+
+CHttpConnection::CHttpConnection(const std::string& strAgent, const std::string& strServer, unsigned nPort,
+                                 const std::string& strUser, const std::string& strPassword)
+    : m_strServerRoot("http://" + strServer + ":" + std::to_string(nPort)), m_bHasAgent(!strAgent.empty())
+{
+    m_pEasy = curl_easy_init();
+    m_pMulti = curl_multi_init();
+    if (m_pEasy == nullptr || m_pMulti == nullptr)
+    {
+        ReleaseHandles();
+        throw CInternetException(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
+    }
+
+    try
+    {
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_NOSIGNAL, 1L));
+        if (m_bHasAgent)
+            Require(curl_easy_setopt(m_pEasy, CURLOPT_USERAGENT, strAgent.c_str()));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_FOLLOWLOCATION, 1L));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_MAXREDIRS, kMaxRedirects));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+        // Credentials go to the server they were given for, never to a host a redirect names.
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_UNRESTRICTED_AUTH, 0L));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_LOW_SPEED_LIMIT, 1L));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_LOW_SPEED_TIME, kStallSeconds));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes));
+        if (!strUser.empty() || !strPassword.empty())
+        {
+            Require(curl_easy_setopt(m_pEasy, CURLOPT_USERNAME, strUser.c_str()));
+            Require(curl_easy_setopt(m_pEasy, CURLOPT_PASSWORD, strPassword.c_str()));
+            Require(curl_easy_setopt(m_pEasy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC | CURLAUTH_DIGEST));
+        }
+    }
+    catch (...)
+    {
+        ReleaseHandles();
+        throw;
+    }
+}
+
+CHttpConnection::~CHttpConnection()
+{
+    ReleaseHandles();
+}
+
+void CHttpConnection::ReleaseHandles()
+{
+    if (m_pMulti != nullptr)
+        curl_multi_cleanup(m_pMulti);
+    if (m_pEasy != nullptr)
+        curl_easy_cleanup(m_pEasy);
+    m_pMulti = nullptr;
+    m_pEasy = nullptr;
+}
+
+std::unique_ptr<CHttpRequest> CHttpConnection::OpenRequest(const std::string& strVerb,
+                                                           const std::string& strObject,
+                                                           const std::string& strVersion)
+{
+    if (strVerb != "GET")
+        throw CInternetException(CURLE_UNSUPPORTED_PROTOCOL, "only GET requests are supported");
+    return std::unique_ptr<CHttpRequest>(
+        new CHttpRequest(*this, m_strServerRoot + strObject, strVersion == "HTTP/1.0"));
+}

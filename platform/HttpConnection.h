@@ -1,0 +1,37 @@
+#pragma once
+
+#include <curl/curl.h>
+#include <memory>
+#include <string>
+
+class CHttpRequest;
+
+// One server and port with its credentials. The client's handle lives as long as the connection,
+// so a connection the server keeps open is reused by the next request. One request at a time.
+class CHttpConnection
+{
+public:
+    // Throws CInternetException when the client cannot allocate its handles.
+    CHttpConnection(const std::string& strAgent, const std::string& strServer, unsigned nPort,
+                    const std::string& strUser, const std::string& strPassword);
+    ~CHttpConnection();
+    CHttpConnection(const CHttpConnection&) = delete;
+    CHttpConnection& operator=(const CHttpConnection&) = delete;
+
+    // A request for `strObject` (starting with '/'); nothing is sent until SendRequest. `strVersion`
+    // is "HTTP/1.0" or "HTTP/1.1". The request must be closed before the next one is opened.
+    std::unique_ptr<CHttpRequest> OpenRequest(const std::string& strVerb, const std::string& strObject,
+                                              const std::string& strVersion);
+
+    bool HasAgent() const { return m_bHasAgent; }
+
+private:
+    friend class CHttpRequest;
+
+    void ReleaseHandles();
+
+    CURL* m_pEasy = nullptr;
+    CURLM* m_pMulti = nullptr;
+    std::string m_strServerRoot; // http://server:port
+    bool m_bHasAgent = false;
+};

@@ -1,0 +1,264 @@
+#include "platform/HttpRequest.h"
+
+#include "platform/AsciiText.h"
+#include "platform/HttpConnection.h"
+#include "platform/InternetException.h"
+
+#include <algorithm>
+#include <cstring>
+#include <curl/curl.h>
+
+namespace
+{
+
+constexpr int kPollMilliseconds = 1000;
+
+std::string Trim(std::string_view text)
+{
+    while (!text.empty() && AsciiText::IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && AsciiText::IsBlank(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && AsciiText::StartsWithNoCase(a, b);
+}
+
+std::string HeaderName(const std::string& line)
+{
+    return Trim(std::string_view(line).substr(0, line.find(':')));
+}
+
+} // namespace
+
+CHttpRequest::CHttpRequest(CHttpConnection& connection, std::string strUrl, bool bHttp10)
+    : m_connection(connection), m_strUrl(std::move(strUrl)), m_bHttp10(bHttp10)
+{
+}
+
+CHttpRequest::~CHttpRequest()
+{
+    Close();
+}
+
+bool CHttpRequest::HasHeader(const std::string& strName) const
+{
+    // The client sends the session's agent as User-Agent and its own "Accept: */*".
+    if (SameName(strName, "Accept") || (SameName(strName, "User-Agent") && m_connection.HasAgent()))
+        return true;
+    return std::any_of(m_requestHeaders.begin(), m_requestHeaders.end(),
+                       [&](const std::string& line) { return SameName(HeaderName(line), strName); });
+}
+
+void CHttpRequest::AddRequestHeaders(const std::string& strHeaders, bool bAddIfNew)
+{
+    size_t start = 0;
+    while (start < strHeaders.size())
+    {
+        size_t end = strHeaders.find('\n', start);
+        if (end == std::string::npos)
+            end = strHeaders.size();
+        const std::string line = Trim(std::string_view(strHeaders).substr(start, end - start));
+        start = end + 1;
+        if (line.find(':') == std::string::npos)
+            continue;
+        if (bAddIfNew && HasHeader(HeaderName(line)))
+            continue;
+        m_requestHeaders.push_back(line);
+    }
+}
+
+void CHttpRequest::SendRequest()
+{
+    CURL* pEasy = m_connection.m_pEasy;
+    curl_slist* pList = nullptr;
+    for (const std::string& line : m_requestHeaders)
+    {
+        curl_slist* pGrown = curl_slist_append(pList, line.c_str());
+        if (pGrown == nullptr)
+        {
+            curl_slist_free_all(pList);
+            Fail(CURLE_OUT_OF_MEMORY);
+        }
+        pList = pGrown;
+    }
+    m_pHeaderList = pList;
+
+    m_szError[0] = '\0';
+    curl_easy_setopt(pEasy, CURLOPT_ERRORBUFFER, m_szError);
+    curl_easy_setopt(pEasy, CURLOPT_URL, m_strUrl.c_str());
+    curl_easy_setopt(pEasy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(pEasy, CURLOPT_HTTP_VERSION, m_bHttp10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(pEasy, CURLOPT_HTTPHEADER, pList);
+    curl_easy_setopt(pEasy, CURLOPT_HEADERFUNCTION, &CHttpRequest::OnHeader);
+    curl_easy_setopt(pEasy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(pEasy, CURLOPT_WRITEFUNCTION, &CHttpRequest::OnBody);
+    curl_easy_setopt(pEasy, CURLOPT_WRITEDATA, this);
+    m_pending.reserve(CURL_MAX_WRITE_SIZE);
+
+    const CURLMcode added = curl_multi_add_handle(m_connection.m_pMulti, pEasy);
+    if (added != CURLM_OK)
+        throw CInternetException(static_cast<unsigned long>(added), curl_multi_strerror(added));
+    m_bAdded = true;
+
+    // Headers are complete once the client hands out the first body bytes or ends the transfer.
+    while (!m_bBodyStarted && !m_bDone)
+        Pump();
+    // A failure after the body began is Read's to report, once the bytes before it are out.
+    if (!m_bBodyStarted)
+        ThrowIfFailed();
+}
+
+void CHttpRequest::Pump()
+{
+    CURLM* pMulti = m_connection.m_pMulti;
+    int nRunning = 0;
+    CURLMcode code = curl_multi_perform(pMulti, &nRunning);
+    if (code != CURLM_OK)
+        throw CInternetException(static_cast<unsigned long>(code), curl_multi_strerror(code));
+
+    int nQueued = 0;
+    while (CURLMsg* pMessage = curl_multi_info_read(pMulti, &nQueued))
+    {
+        if (pMessage->msg == CURLMSG_DONE)
+        {
+            m_bDone = true;
+            m_nResult = pMessage->data.result;
+        }
+    }
+    if (m_bDone || BodyPending() || m_bPaused)
+        return;
+
+    code = curl_multi_poll(pMulti, nullptr, 0, kPollMilliseconds, nullptr);
+    if (code != CURLM_OK)
+        throw CInternetException(static_cast<unsigned long>(code), curl_multi_strerror(code));
+}
+
+size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
+{
+    if (!m_bAdded || nCount == 0)
+        return 0;
+    while (!BodyPending())
+    {
+        if (m_bPaused)
+        {
+            // Giving the client room again makes it hand over the block it held back.
+            m_bPaused = false;
+            const CURLcode resumed = curl_easy_pause(m_connection.m_pEasy, CURLPAUSE_CONT);
+            if (resumed != CURLE_OK)
+                Fail(resumed);
+            continue;
+        }
+        if (m_bDone)
+        {
+            ThrowIfFailed();
+            return 0;
+        }
+        Pump();
+    }
+
+    const size_t nTaken = std::min(nCount, m_pending.size() - m_nPendingPos);
+    std::memcpy(pBuffer, m_pending.data() + m_nPendingPos, nTaken);
+    m_nPendingPos += nTaken;
+    return nTaken;
+}
+
+void CHttpRequest::Close()
+{
+    CURL* pEasy = m_connection.m_pEasy;
+    if (m_bAdded)
+    {
+        // Removing an unfinished transfer drops its connection; the body is never read.
+        curl_multi_remove_handle(m_connection.m_pMulti, pEasy);
+        m_bAdded = false;
+    }
+    if (m_pHeaderList != nullptr)
+    {
+        curl_easy_setopt(pEasy, CURLOPT_HTTPHEADER, nullptr);
+        curl_slist_free_all(static_cast<curl_slist*>(m_pHeaderList));
+        m_pHeaderList = nullptr;
+    }
+    curl_easy_setopt(pEasy, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(pEasy, CURLOPT_HEADERDATA, nullptr);
+    curl_easy_setopt(pEasy, CURLOPT_WRITEDATA, nullptr);
+    m_pending.clear();
+    m_nPendingPos = 0;
+}
+
+long CHttpRequest::QueryStatusCode() const
+{
+    long nStatus = 0;
+    curl_easy_getinfo(m_connection.m_pEasy, CURLINFO_RESPONSE_CODE, &nStatus);
+    return nStatus;
+}
+
+std::string CHttpRequest::QueryHeader(const std::string& strName) const
+{
+    for (const auto& [name, value] : m_responseHeaders)
+    {
+        if (SameName(name, strName))
+            return value;
+    }
+    return {};
+}
+
+std::optional<std::int64_t> CHttpRequest::QueryLastModified() const
+{
+    const std::string strDate = QueryHeader("Last-Modified");
+    if (strDate.empty())
+        return std::nullopt;
+    // Reads the three forms HTTP allows: RFC 1123, RFC 850 and asctime.
+    const time_t when = curl_getdate(strDate.c_str(), nullptr);
+    if (when == -1)
+        return std::nullopt;
+    return static_cast<std::int64_t>(when);
+}
+
+void CHttpRequest::ThrowIfFailed() const
+{
+    if (m_bDone && m_nResult != CURLE_OK)
+        Fail(m_nResult);
+}
+
+void CHttpRequest::Fail(int nCode) const
+{
+    const CURLcode code = static_cast<CURLcode>(nCode);
+    std::string strText = curl_easy_strerror(code);
+    if (m_szError[0] != '\0')
+        strText += std::string(": ") + m_szError;
+    throw CInternetException(static_cast<unsigned long>(code), strText);
+}
+
+size_t CHttpRequest::OnHeader(char* pData, size_t nSize, size_t nItems, void* pSelf)
+{
+    auto* self = static_cast<CHttpRequest*>(pSelf);
+    const size_t nBytes = nSize * nItems;
+    const std::string line = Trim(std::string_view(pData, nBytes));
+    // Every response of a redirect chain or an authentication round starts with its status line;
+    // only the last one's headers count.
+    if (line.rfind("HTTP/", 0) == 0)
+        self->m_responseHeaders.clear();
+    else if (const size_t colon = line.find(':'); colon != std::string::npos)
+        self->m_responseHeaders.emplace_back(Trim(std::string_view(line).substr(0, colon)),
+                                             Trim(std::string_view(line).substr(colon + 1)));
+    return nBytes;
+}
+
+size_t CHttpRequest::OnBody(char* pData, size_t nSize, size_t nItems, void* pSelf)
+{
+    auto* self = static_cast<CHttpRequest*>(pSelf);
+    // Hold at most one block: the client keeps the rest until Read has room for it.
+    if (self->BodyPending())
+    {
+        self->m_bPaused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    const size_t nBytes = nSize * nItems;
+    self->m_pending.assign(pData, pData + nBytes);
+    self->m_nPendingPos = 0;
+    self->m_bBodyStarted = true;
+    return nBytes;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CHttpConnection;
+
+// One request on a connection. SendRequest returns once the response headers have arrived (after
+// any redirects the client followed); the body is then pulled with Read, block by block, and
+// never held in memory beyond one block of the client's. Closing a request whose body has not been
+// read drops the transfer. Failures throw CInternetException. Worker thread only.
+class CHttpRequest
+{
+public:
+    ~CHttpRequest();
+    CHttpRequest(const CHttpRequest&) = delete;
+    CHttpRequest& operator=(const CHttpRequest&) = delete;
+
+    // `strHeaders` holds "Name: value" lines ended by "\r\n". With `bAddIfNew`, a header the
+    // request already carries (the client's own User-Agent and Accept included) is left as it is.
+    void AddRequestHeaders(const std::string& strHeaders, bool bAddIfNew);
+    void SendRequest();
+
+    long QueryStatusCode() const;
+    // The named header of the final response, empty when it is missing. Names ignore case.
+    std::string QueryHeader(const std::string& strName) const;
+    // Last-Modified in seconds since 1970; empty when missing or unreadable.
+    std::optional<std::int64_t> QueryLastModified() const;
+
+    // Up to `nCount` body bytes; 0 at the end of the body.
+    size_t Read(void* pBuffer, size_t nCount);
+    void Close();
+
+private:
+    friend class CHttpConnection;
+    CHttpRequest(CHttpConnection& connection, std::string strUrl, bool bHttp10);
+
+    static size_t OnHeader(char* pData, size_t nSize, size_t nItems, void* pSelf);
+    static size_t OnBody(char* pData, size_t nSize, size_t nItems, void* pSelf);
+
+    bool HasHeader(const std::string& strName) const;
+    bool BodyPending() const { return m_nPendingPos < m_pending.size(); }
+    // Lets the client work until it has something for us or the transfer has ended.
+    void Pump();
+    void ThrowIfFailed() const;
+    [[noreturn]] void Fail(int nCode) const;
+
+    CHttpConnection& m_connection;
+    std::string m_strUrl;
+    bool m_bHttp10;
+    std::vector<std::string> m_requestHeaders;
+    void* m_pHeaderList = nullptr;
+    bool m_bAdded = false;
+
+    std::vector<std::pair<std::string, std::string>> m_responseHeaders;
+    std::vector<char> m_pending;
+    size_t m_nPendingPos = 0;
+    bool m_bBodyStarted = false;
+    bool m_bPaused = false;
+    bool m_bDone = false;
+    int m_nResult = 0;
+    char m_szError[256] = {};
+};

@@ -1,0 +1,343 @@
+#include "support/TestHttpServer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int kPollMilliseconds = 20;
+
+std::string ReasonPhrase(int status)
+{
+    switch (status)
+    {
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 401:
+        return "Unauthorized";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
+    }
+}
+
+std::string Base64(const std::string& text)
+{
+    static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < text.size(); i += 3)
+    {
+        const unsigned n = (static_cast<unsigned char>(text[i]) << 16) |
+                           (static_cast<unsigned char>(text[i + 1]) << 8) |
+                           static_cast<unsigned char>(text[i + 2]);
+        out += {kDigits[(n >> 18) & 63], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63], kDigits[n & 63]};
+    }
+    if (i + 1 == text.size())
+    {
+        const unsigned n = static_cast<unsigned char>(text[i]) << 16;
+        out += {kDigits[(n >> 18) & 63], kDigits[(n >> 12) & 63], '=', '='};
+    }
+    else if (i + 2 == text.size())
+    {
+        const unsigned n =
+            (static_cast<unsigned char>(text[i]) << 16) | (static_cast<unsigned char>(text[i + 1]) << 8);
+        out += {kDigits[(n >> 18) & 63], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63], '='};
+    }
+    return out;
+}
+
+bool HasHeader(const TestResponse& response, const char* name)
+{
+    for (const auto& header : response.headers)
+    {
+        if (strcasecmp(header.first.c_str(), name) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::optional<TestRequest> ParseRequest(const std::string& head)
+{
+    TestRequest request;
+    size_t lineEnd = head.find("\r\n");
+    const std::string requestLine = head.substr(0, lineEnd);
+    const size_t firstSpace = requestLine.find(' ');
+    const size_t secondSpace = requestLine.find(' ', firstSpace + 1);
+    if (firstSpace == std::string::npos || secondSpace == std::string::npos)
+        return std::nullopt;
+    request.method = requestLine.substr(0, firstSpace);
+    request.target = requestLine.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+    request.version = requestLine.substr(secondSpace + 1);
+
+    while (lineEnd != std::string::npos && lineEnd + 2 < head.size())
+    {
+        const size_t start = lineEnd + 2;
+        lineEnd = head.find("\r\n", start);
+        const std::string line =
+            head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        size_t valueStart = colon + 1;
+        while (valueStart < line.size() && line[valueStart] == ' ')
+            ++valueStart;
+        request.headers.emplace_back(line.substr(0, colon), line.substr(valueStart));
+    }
+    return request;
+}
+
+} // namespace
+
+std::string TestRequest::Header(const std::string& name) const
+{
+    for (const auto& header : headers)
+    {
+        if (strcasecmp(header.first.c_str(), name.c_str()) == 0)
+            return header.second;
+    }
+    return {};
+}
+
+TestResponse TestResponse::Ok(std::string body, std::string contentType)
+{
+    TestResponse response;
+    response.body = std::move(body);
+    if (!contentType.empty())
+        response.headers.emplace_back("Content-Type", std::move(contentType));
+    return response;
+}
+
+TestResponse TestResponse::Redirect(int status, std::string location)
+{
+    TestResponse response;
+    response.status = status;
+    response.headers.emplace_back("Location", std::move(location));
+    response.body = "moved";
+    return response;
+}
+
+CTestHttpServer::CTestHttpServer()
+{
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listenFd < 0)
+        throw std::runtime_error("test server: no socket");
+    const int one = 1;
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_listenFd, 16) != 0 ||
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    {
+        ::close(m_listenFd);
+        throw std::runtime_error("test server: cannot listen on 127.0.0.1");
+    }
+    m_nPort = ntohs(address.sin_port);
+    m_acceptThread = std::thread([this] { AcceptLoop(); });
+}
+
+CTestHttpServer::~CTestHttpServer()
+{
+    m_bStopping = true;
+    m_acceptThread.join();
+    std::vector<std::thread> connections;
+    {
+        std::lock_guard lock(m_mutex);
+        connections.swap(m_connections);
+    }
+    for (std::thread& connection : connections)
+        connection.join();
+    ::close(m_listenFd);
+}
+
+std::string CTestHttpServer::Url(const std::string& path) const
+{
+    return "http://127.0.0.1:" + std::to_string(m_nPort) + path;
+}
+
+void CTestHttpServer::Serve(const std::string& target, TestResponse response)
+{
+    Serve(target, [response](const TestRequest&) { return response; });
+}
+
+void CTestHttpServer::Serve(const std::string& target, Handler handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_routes[target] = std::move(handler);
+}
+
+std::vector<std::string> CTestHttpServer::Targets() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> targets;
+    for (const TestRequest& request : m_requests)
+        targets.push_back(request.target);
+    return targets;
+}
+
+std::vector<TestRequest> CTestHttpServer::Requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+size_t CTestHttpServer::CountOf(const std::string& target) const
+{
+    std::lock_guard lock(m_mutex);
+    size_t count = 0;
+    for (const TestRequest& request : m_requests)
+        count += request.target == target ? 1 : 0;
+    return count;
+}
+
+void CTestHttpServer::ClearLog()
+{
+    std::lock_guard lock(m_mutex);
+    m_requests.clear();
+}
+
+bool CTestHttpServer::WaitForRequest(const std::string& target, size_t count,
+                                     std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_requestArrived.wait_for(lock, timeout,
+                                     [&]
+                                     {
+                                         size_t seen = 0;
+                                         for (const TestRequest& request : m_requests)
+                                             seen += request.target == target ? 1 : 0;
+                                         return seen >= count;
+                                     });
+}
+
+void CTestHttpServer::AcceptLoop()
+{
+    while (!m_bStopping)
+    {
+        pollfd ready{m_listenFd, POLLIN, 0};
+        if (::poll(&ready, 1, kPollMilliseconds) <= 0)
+            continue;
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        std::lock_guard lock(m_mutex);
+        m_connections.emplace_back([this, fd] { HandleConnection(fd); });
+    }
+}
+
+void CTestHttpServer::HandleConnection(int fd)
+{
+    std::string head;
+    char buffer[4096];
+    while (!m_bStopping && head.find("\r\n\r\n") == std::string::npos)
+    {
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, kPollMilliseconds) <= 0)
+            continue;
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        head.append(buffer, static_cast<size_t>(got));
+    }
+
+    const std::optional<TestRequest> request =
+        head.find("\r\n\r\n") == std::string::npos ? std::nullopt : ParseRequest(head);
+    if (request)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(*request);
+        }
+        m_requestArrived.notify_all();
+        SendResponse(fd, *request, Answer(*request));
+    }
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+}
+
+TestResponse CTestHttpServer::Answer(const TestRequest& request)
+{
+    Handler handler;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto route = m_routes.find(request.target);
+        if (route != m_routes.end())
+            handler = route->second;
+    }
+    if (!handler)
+    {
+        TestResponse missing;
+        missing.status = 404;
+        missing.body = "<html>not found</html>";
+        return missing;
+    }
+
+    TestResponse response = handler(request);
+    if (!response.requireBasic.empty() &&
+        request.Header("Authorization") != "Basic " + Base64(response.requireBasic))
+    {
+        TestResponse denied;
+        denied.status = 401;
+        denied.headers.emplace_back("WWW-Authenticate", "Basic realm=\"test\"");
+        denied.body = "denied";
+        return denied;
+    }
+    return response;
+}
+
+void CTestHttpServer::SendResponse(int fd, const TestRequest& request, const TestResponse& response)
+{
+    std::string head = (request.version == "HTTP/1.1" ? "HTTP/1.1 " : "HTTP/1.0 ") +
+                       std::to_string(response.status) + " " + ReasonPhrase(response.status) + "\r\n";
+    for (const auto& [name, value] : response.headers)
+        head += name + ": " + value + "\r\n";
+    if (!response.bNoLength && !HasHeader(response, "Content-Length"))
+        head += "Content-Length: " + std::to_string(response.contentLength.value_or(response.body.size())) +
+                "\r\n";
+    head += "Connection: close\r\n\r\n";
+    if (!SendAll(fd, head.data(), head.size()))
+        return;
+
+    const size_t block =
+        response.blockDelay.count() > 0 ? std::max<size_t>(response.blockBytes, 1) : response.body.size();
+    for (size_t sent = 0; sent < response.body.size() && !m_bStopping; sent += block)
+    {
+        if (sent > 0)
+            std::this_thread::sleep_for(response.blockDelay);
+        if (!SendAll(fd, response.body.data() + sent, std::min(block, response.body.size() - sent)))
+            return;
+    }
+}
+
+bool CTestHttpServer::SendAll(int fd, const char* data, size_t size)
+{
+    while (size > 0)
+    {
+        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return false;
+        data += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
