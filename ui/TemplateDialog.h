@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ui/DialogTemplate.h"
+#include "ui/DialogUnits.h"
+
+#include <QDialog>
+#include <QHash>
+
+class QAbstractButton;
+
+// A dialog built from a template in res/dialogs: every control created with its id, kind, label,
+// rectangle, style and initial state, and reachable by its id as with GetDlgItem.
+class CTemplateDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CTemplateDialog(int nTemplateId, QWidget* pParent = nullptr);
+
+    QWidget* GetDlgItem(int nId) const;
+    template <class T>
+    T* Item(int nId) const
+    {
+        return qobject_cast<T*>(GetDlgItem(nId));
+    }
+
+    QString GetDlgItemText(int nId) const;
+    void SetDlgItemText(int nId, const QString& text);
+    // 1 when a check box (or push-like check box) is checked, 0 otherwise.
+    int IsDlgButtonChecked(int nId) const;
+    void CheckDlgButton(int nId, int nCheck);
+    void ShowItem(int nId, bool bShow);
+    void EnableItem(int nId, bool bEnable);
+
+    const CDialogTemplate& Template() const { return m_template; }
+    const CDialogUnits& Units() const { return m_units; }
+
+    // "(&G)连接" names a control as "连接" for screen readers: mnemonic markers and colons go.
+    static QString AccessibleText(const QString& label);
+
+private:
+    QWidget* CreateControl(const ControlTemplate& control);
+    void ApplyGeometry(QWidget* pWidget, const ControlTemplate& control);
+    void LinkBuddies();
+
+    CDialogTemplate m_template;
+    CDialogUnits m_units;
+    QHash<int, QWidget*> m_controls;
+};
