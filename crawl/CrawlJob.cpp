@@ -1,33 +1,154 @@
 #include "crawl/CrawlJob.h"
 
-// PROVISIONAL stand-in until the fetch/storage and crawl-loop work land.
-CCrawlJob::CCrawlJob(std::string, std::string, std::string, std::string, bool) {}
+#include "app/MainApp.h"
+#include "parse/LinkParser.h"
+#include "platform/FileSystem.h"
+#include "platform/PathParts.h"
+#include "platform/UrlParts.h"
+#include "settings/RegistryKey.h"
+#include "settings/SettingsTable.h"
+
+#include <optional>
+
+namespace
+{
+
+std::string FolderOf(const std::string& strAddress)
+{
+    const PathParts parts = PathParts::Split(strAddress);
+    return parts.drive + parts.dir;
+}
+
+} // namespace
+
+CCrawlJob::CCrawlJob(std::string strStartUrl, std::string strDestDir, std::string strUser,
+                     std::string strPassword, bool bCrawl)
+    : m_bCrawl(bCrawl), m_strStartUrl(std::move(strStartUrl)), m_strDestDir(std::move(strDestDir)),
+      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)), m_pApp(CMainApp::Instance()),
+      m_fetcher(m_pApp)
+{
+    if (m_strDestDir.empty() || m_strDestDir.back() != '/')
+        m_strDestDir += '/';
+
+    CRegistryKey key;
+    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
+    {
+        key.ReadDword(m_nRetries, kValueRetries);
+        std::uint32_t nContinue = 0;
+        if (key.ReadDword(nContinue, kValueContinueOnError))
+            m_bContinueOnError = nContinue != 0;
+        key.Close();
+    }
+}
+
 CCrawlJob::~CCrawlJob() = default;
-bool CCrawlJob::Run()
-{
-    return true;
-}
-double CCrawlJob::GetRate() const
-{
-    return 0;
-}
-long long CCrawlJob::GetBytesReceived() const
-{
-    return 0;
-}
-long long CCrawlJob::GetBytesExpected() const
-{
-    return 0;
-}
-long CCrawlJob::GetProcessedCount() const
-{
-    return 0;
-}
-long CCrawlJob::GetPendingCount() const
-{
-    return 0;
-}
+
 std::string CCrawlJob::GetCurrentUrl() const
 {
-    return {};
+    std::lock_guard lock(m_currentUrlMutex);
+    return m_strCurrentUrl;
+}
+
+void CCrawlJob::SetCurrentUrl(const std::string& strUrl)
+{
+    std::lock_guard lock(m_currentUrlMutex);
+    m_strCurrentUrl = strUrl;
+}
+
+bool CCrawlJob::Closing() const
+{
+    return m_pApp != nullptr && m_pApp->m_bClosing.load();
+}
+
+bool CCrawlJob::Run()
+{
+    bool bResult = true;
+    bool bFirstPage = true;
+    CLinkParser parser(&m_queue, &m_visited);
+
+    m_fetcher.SetUser(m_strUser);
+    m_fetcher.SetPassword(m_strPassword);
+
+    // An address that names only a server gets its root slash.
+    const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartUrl);
+    if (parts && parts->object == "/" && m_strStartUrl == "http://" + parts->Authority())
+        m_strStartUrl += '/';
+
+    // An address without extension may name a folder: the server is asked.
+    std::string strStartDir = FolderOf(m_strStartUrl);
+    const PathParts start = PathParts::Split(m_strStartUrl);
+    if (start.ext.empty() && !start.fname.empty())
+    {
+        m_fetcher.SetStartDir(strStartDir);
+        m_fetcher.SetUrl(m_strStartUrl);
+        if (m_fetcher.ProbeDirectory())
+        {
+            m_strStartUrl += '/';
+            strStartDir = FolderOf(m_strStartUrl);
+        }
+    }
+
+    m_queue.Reset();
+    m_visited.Clear();
+    m_queue.PushBack(m_strStartUrl, parser.PassesFilter(m_strStartUrl));
+
+    m_fetcher.SetDestDir(m_strDestDir);
+    m_fetcher.SetStartDir(strStartDir);
+    parser.SetStartDir(strStartDir);
+
+    while (m_queue.Count() != 0 && !m_bStop)
+    {
+        const std::string strUrl = m_queue.Head();
+        const bool bKeep = m_queue.HeadKeep();
+        m_queue.PopFront();
+        SetCurrentUrl(strUrl);
+        if (m_visited.Contains(strUrl))
+            continue;
+        m_visited.Add(strUrl);
+        m_fetcher.SetUrl(strUrl);
+
+        bool bNotFound = false;
+        bool bTemporary = false;
+        std::string strContentType;
+        const bool bOutcome = FetchWithRetries(bNotFound, strContentType, bTemporary);
+        bResult = bOutcome;
+        if (!bOutcome)
+        {
+            if (!m_bContinueOnError || m_bStop)
+                break;
+            continue;
+        }
+        if (bNotFound)
+            continue;
+
+        // Only the exact type counts: "text/html; charset=..." is not parsed.
+        if (strContentType == "text/html" && (m_bCrawl || bFirstPage))
+        {
+            if (bFirstPage)
+                parser.SetServerRoot(m_fetcher.GetServerRoot());
+            parser.SetPage(strUrl);
+            parser.ParseFile(m_fetcher.GetLocalPath());
+            bFirstPage = false;
+        }
+        if (bTemporary || !bKeep)
+            FileSystem::Delete(m_fetcher.GetLocalPath());
+    }
+    return bResult;
+}
+
+bool CCrawlJob::FetchWithRetries(bool& bNotFound, std::string& strContentType, bool& bTemporary)
+{
+    std::uint32_t nAttempts = 0;
+    for (;;)
+    {
+        if (m_bStop)
+            return false;
+        const bool bOutcome = m_fetcher.Download(bNotFound, strContentType, bTemporary);
+        // Once the program is closing, no further attempt is made.
+        if (Closing())
+            return bOutcome;
+        ++nAttempts;
+        if (bOutcome || nAttempts > m_nRetries)
+            return bOutcome;
+    }
 }

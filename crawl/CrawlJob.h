@@ -1,30 +1,71 @@
 #pragma once
 
+#include "crawl/PageFetcher.h"
+#include "parse/UrlQueue.h"
+#include "parse/VisitedList.h"
+
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 
-// PROVISIONAL: the public face of a crawl job, so that the worker thread and the windows can be
-// built against it. The fetch/storage work fills in the data and set-up; the crawl-loop work
-// fills in Run.
+class CMainApp;
+
+// One run over one site: its settings, queue, visited list, stop flag, counters and fetcher.
+// Built on the user-interface thread, run once on the worker; the accessors are for the progress
+// display and may be called from any thread while the worker runs.
 class CCrawlJob
 {
 public:
+    // Reads "Retries" and "ContinueOnError" (and, through the fetcher, "FileCheck" and
+    // "NoNameAsIndex") from the settings store.
     CCrawlJob(std::string strStartUrl, std::string strDestDir, std::string strUser, std::string strPassword,
               bool bCrawl);
     ~CCrawlJob();
     CCrawlJob(const CCrawlJob&) = delete;
     CCrawlJob& operator=(const CCrawlJob&) = delete;
 
+    // The crawl loop. True when the last address fetched was fetched (or the run found nothing to
+    // fetch); false when a failure ended the run, or ended the last fetch.
     bool Run();
 
-    // Read by the progress display on the user-interface thread while the worker runs.
-    double GetRate() const;
-    long long GetBytesReceived() const;
-    long long GetBytesExpected() const;
-    long GetProcessedCount() const;
-    long GetPendingCount() const;
+    double GetRate() const { return m_fetcher.GetRate(); }
+    long long GetBytesReceived() const { return m_fetcher.GetBytesReceived(); }
+    long long GetBytesExpected() const { return m_fetcher.GetBytesExpected(); }
+    long GetProcessedCount() const { return m_visited.Count(); }
+    long GetPendingCount() const { return m_queue.Count(); }
     std::string GetCurrentUrl() const;
+    // The first waiting addresses as a pending-address list shows them.
+    CUrlQueue::Shown GetPendingLines() const { return m_queue.ShownLines(); }
+    std::uint64_t GetPendingSerial() const { return m_queue.ShownSerial(); }
 
-    // Set (never cleared) by the user-interface thread; read by the worker.
+    bool GetContinueOnError() const { return m_bContinueOnError; }
+    std::uint32_t GetRetries() const { return m_nRetries; }
+    bool GetCrawl() const { return m_bCrawl; }
+    const std::string& GetStartUrl() const { return m_strStartUrl; }
+    const std::string& GetDestDir() const { return m_strDestDir; }
+    const CPageFetcher& GetFetcher() const { return m_fetcher; }
+
+    bool m_bContinueOnError = false;
+    std::uint32_t m_nRetries = 0;
+    // Set (never cleared) by the user-interface thread; read by the worker before every address
+    // and every attempt.
     std::atomic<bool> m_bStop{false};
+
+private:
+    void SetCurrentUrl(const std::string& strUrl);
+    bool FetchWithRetries(bool& bNotFound, std::string& strContentType, bool& bTemporary);
+    bool Closing() const;
+
+    mutable std::mutex m_currentUrlMutex;
+    std::string m_strCurrentUrl;
+    CVisitedList m_visited;
+    CUrlQueue m_queue;
+    bool m_bCrawl;
+    std::string m_strStartUrl;
+    std::string m_strDestDir;
+    std::string m_strUser;
+    std::string m_strPassword;
+    CMainApp* m_pApp;
+    CPageFetcher m_fetcher;
 };

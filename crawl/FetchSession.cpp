@@ -1,0 +1,3 @@
+#include "crawl/FetchSession.h"
+
+CFetchSession::CFetchSession(const std::string& strAgent) : CHttpSession(strAgent) {}

@@ -1,0 +1,205 @@
+#include "crawl/PageFetcher.h"
+
+#include "app/MainApp.h"
+#include "crawl/FetchSession.h"
+#include "crawl/TearException.h"
+#include "platform/HttpConnection.h"
+#include "platform/HttpRequest.h"
+#include "platform/InternetException.h"
+#include "platform/UrlParts.h"
+#include "settings/RegistryKey.h"
+#include "settings/SettingsTable.h"
+
+#include <cstdlib>
+
+namespace
+{
+
+constexpr const char* kRequestHeaders = "Accept: */*\r\nUser-Agent: Mozilla/3.0 (Win95; I)\r\n";
+constexpr size_t kMaxErrorText = 1023;
+
+enum FileCheckMode : std::uint32_t
+{
+    kSkipExisting = 0,
+    kByDateReplace = 1,
+    kByDateRenameOld = 2,
+};
+
+// Leading decimal digits with an optional sign, as a length; 0 when there are none.
+std::int64_t LeadingNumber(const std::string& strText)
+{
+    return std::strtoll(strText.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+CPageFetcher::CPageFetcher(CMainApp* pApp) : m_pApp(pApp)
+{
+    CRegistryKey key;
+    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
+    {
+        std::uint32_t nFileCheck = kSkipExisting;
+        key.ReadDword(nFileCheck, kValueFileCheck);
+        m_bByDate = nFileCheck != kSkipExisting;
+        m_bRenameOld = nFileCheck == kByDateRenameOld;
+
+        std::uint32_t nNoNameAsIndex = 0;
+        key.ReadDword(nNoNameAsIndex, kValueNoNameAsIndex);
+        m_bNoNameAsIndex = nNoNameAsIndex != 0;
+        key.Close();
+    }
+}
+
+CPageFetcher::~CPageFetcher()
+{
+    CloseAll();
+}
+
+void CPageFetcher::ReportError()
+{
+    if (m_pApp != nullptr)
+        m_pApp->WriteErrorLog(m_strLastError, false);
+}
+
+void CPageFetcher::Report(std::string strMessage)
+{
+    m_strLastError = std::move(strMessage);
+    ReportError();
+}
+
+void CPageFetcher::ReportFailure(const CInternetException& e)
+{
+    Report("Error: (" + std::to_string(e.m_nErrorCode) + ") " +
+           std::string(e.what()).substr(0, kMaxErrorText));
+}
+
+void CPageFetcher::ReportFailure(const CTearException& e)
+{
+    Report("Error: Exiting with CTearException(" + std::to_string(e.m_nCode) + ")");
+}
+
+void CPageFetcher::EnsureSession()
+{
+    if (!m_pSession)
+        m_pSession = std::make_unique<CFetchSession>(m_pApp != nullptr ? m_pApp->GetVersionText() : "");
+}
+
+bool CPageFetcher::EnsureConnection()
+{
+    if (m_pConnection)
+        return true;
+    try
+    {
+        const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir);
+        if (!parts || parts->scheme != "http")
+        {
+            ShowMessageBox("Error: can only use URLs beginning with http://", MsgButtons::Ok, MsgIcon::None,
+                           "Error");
+            throw CTearException(CTearException::kNotHttp);
+        }
+        // The port stays in the server root, so cutting it off an address leaves the object path.
+        m_strServerRoot = parts->ServerRoot();
+        m_pConnection = m_pSession->GetHttpConnection(parts->host, parts->port, m_strUser, m_strPassword);
+        return true;
+    }
+    catch (const CInternetException& e)
+    {
+        ReportFailure(e);
+    }
+    catch (const CTearException& e)
+    {
+        ReportFailure(e);
+    }
+    return false;
+}
+
+bool CPageFetcher::SendGet(std::int64_t& nLength, std::string strObject, bool& bNotFound,
+                           std::optional<std::int64_t>& lastModified, std::string& strContentType)
+{
+    try
+    {
+        bNotFound = false;
+        CloseRequest();
+        m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
+        m_pFile->AddRequestHeaders(kRequestHeaders, true);
+        m_pFile->SendRequest();
+
+        const long nStatus = m_pFile->QueryStatusCode();
+        if (nStatus == 401)
+            throw CTearException(CTearException::kAccessDenied);
+        if (nStatus == 404)
+        {
+            CloseRequest();
+            Report("Link not found: " + strObject);
+            bNotFound = true;
+            return true;
+        }
+        lastModified = m_pFile->QueryLastModified();
+        nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
+        strContentType = m_pFile->QueryHeader("Content-Type");
+        return true;
+    }
+    catch (const CInternetException& e)
+    {
+        ReportFailure(e);
+    }
+    catch (const CTearException& e)
+    {
+        ReportFailure(e);
+    }
+    return false;
+}
+
+size_t CPageFetcher::ReadChunk(void* pBuffer, size_t nCount)
+{
+    if (!m_pFile)
+        return 0;
+    try
+    {
+        return m_pFile->Read(pBuffer, nCount);
+    }
+    catch (const CInternetException& e)
+    {
+        ReportFailure(e);
+    }
+    return 0;
+}
+
+void CPageFetcher::CloseRequest()
+{
+    if (m_pFile)
+    {
+        m_pFile->Close();
+        m_pFile.reset();
+    }
+}
+
+void CPageFetcher::CloseConnection()
+{
+    CloseRequest();
+    m_pConnection.reset();
+}
+
+void CPageFetcher::CloseAll()
+{
+    CloseConnection();
+    m_pSession.reset();
+}
+
+bool CPageFetcher::ProbeDirectory()
+{
+    m_strUrl += '/';
+    EnsureSession();
+    if (!EnsureConnection())
+        return false;
+
+    std::int64_t nLength = 0;
+    bool bNotFound = false;
+    std::optional<std::int64_t> lastModified;
+    std::string strContentType;
+    if (!SendGet(nLength, m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size())), bNotFound,
+                 lastModified, strContentType))
+        return false;
+    CloseRequest();
+    return !bNotFound;
+}

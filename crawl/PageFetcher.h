@@ -1,0 +1,112 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CMainApp;
+class CFetchSession;
+class CHttpConnection;
+class CHttpRequest;
+class CLocalFile;
+class CInternetException;
+class CTearException;
+
+// Fetches one address at a time from the start server and stores it under the destination
+// folder. Everything runs on the worker thread except the counter accessors, which the progress
+// display reads while a transfer is under way.
+class CPageFetcher
+{
+public:
+    // Reads the existing-file mode and the index-name option from the settings store.
+    explicit CPageFetcher(CMainApp* pApp);
+    ~CPageFetcher();
+    CPageFetcher(const CPageFetcher&) = delete;
+    CPageFetcher& operator=(const CPageFetcher&) = delete;
+
+    // --- Network side ---
+    void EnsureSession();
+    // False (reported) when the start folder is not an http:// address or no connection can be set up.
+    bool EnsureConnection();
+    // One GET for `strObject`. True when the exchange completed, a 404 included (`bNotFound`);
+    // otherwise the request stays open for ReadChunk. `nLength` is 0 when the server named none.
+    bool SendGet(std::int64_t& nLength, std::string strObject, bool& bNotFound,
+                 std::optional<std::int64_t>& lastModified, std::string& strContentType);
+    // Up to `nCount` body bytes; 0 at the end of the body or after a failure (reported).
+    size_t ReadChunk(void* pBuffer, size_t nCount);
+    void CloseRequest();
+    void CloseConnection();
+    void CloseAll();
+    // Whether the current address with '/' appended exists on the server; the address keeps the '/'.
+    bool ProbeDirectory();
+    void ReportError();
+
+    // --- Storage side ---
+    // Fetches the current address into its local file. True: stored, skipped because a copy is
+    // present, or not found. False: failed and reported; worth another attempt.
+    bool Download(bool& bNotFound, std::string& strContentType, bool& bTemporary);
+    // Sets the local path of the current address; `bTemporary` when it is a temp.html.
+    void MakeLocalName(bool& bTemporary);
+    static bool IsHtmlName(const std::string& strPath);
+    static bool FileExists(const std::string& strPath);
+    // Creates every missing folder on the way to the last '/' of the path.
+    static bool CreatePath(const std::string& strPath);
+
+    void SetUrl(std::string strUrl) { m_strUrl = std::move(strUrl); }
+    void SetDestDir(std::string strDestDir) { m_strDestDir = std::move(strDestDir); }
+    void SetStartDir(std::string strStartDir) { m_strStartDir = std::move(strStartDir); }
+    void SetUser(std::string strUser) { m_strUser = std::move(strUser); }
+    void SetPassword(std::string strPassword) { m_strPassword = std::move(strPassword); }
+    std::string GetUrl() const { return m_strUrl; }
+    std::string GetLocalPath() const { return m_strLocalPath; }
+    std::string GetServerRoot() const { return m_strServerRoot; }
+    std::string GetLastError() const { return m_strLastError; }
+
+    // Safe from any thread.
+    double GetRate() const { return m_dRate.load(std::memory_order_relaxed); }
+    std::int64_t GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
+    std::int64_t GetBytesExpected() const { return m_nBytesExpected.load(std::memory_order_relaxed); }
+
+    bool ByDate() const { return m_bByDate; }
+    bool RenameOld() const { return m_bRenameOld; }
+    bool NoNameAsIndex() const { return m_bNoNameAsIndex; }
+
+private:
+    bool Fail();
+    void Report(std::string strMessage);
+    void ReportFailure(const CInternetException& e);
+    void ReportFailure(const CTearException& e);
+    std::string TypeFromName() const;
+    bool LocalPathIsInside() const;
+    bool WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified, bool bKeepOldCopy);
+    bool TransferBody(CLocalFile& file);
+    bool WriteOut(CLocalFile& file, size_t nCount);
+    bool PutInPlace(const std::string& strPartial, bool bKeepOldCopy);
+    void RenameOldCopy();
+    std::string StampedName(const std::string& strStamp) const;
+    std::string PartialName() const;
+
+    std::string m_strServerRoot;
+    CMainApp* m_pApp;
+    std::string m_strUrl;
+    std::string m_strDestDir;
+    std::string m_strStartDir;
+    std::string m_strLocalPath;
+    std::string m_strUser;
+    std::string m_strPassword;
+    std::atomic<std::int64_t> m_nBytesReceived{0};
+    std::atomic<std::int64_t> m_nBytesExpected{0};
+    bool m_bByDate = false;
+    bool m_bRenameOld = false;
+    bool m_bNoNameAsIndex = false;
+    std::unique_ptr<CFetchSession> m_pSession;
+    std::unique_ptr<CHttpConnection> m_pConnection;
+    std::unique_ptr<CHttpRequest> m_pFile;
+    std::string m_strLastError;
+    std::atomic<double> m_dRate{0};
+    std::vector<char> m_writeBuffer;
+};

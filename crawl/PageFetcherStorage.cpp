@@ -1,0 +1,314 @@
+// The storage side of CPageFetcher: local names, the existing-file modes and the body transfer.
+#include "app/MainApp.h"
+#include "crawl/PageFetcher.h"
+#include "platform/FileSystem.h"
+#include "platform/LocalFile.h"
+#include "platform/PathParts.h"
+#include "platform/TimeFormat.h"
+
+#include <ctime>
+
+namespace
+{
+
+// The unit of counting, rate and the closing check.
+constexpr size_t kBlockBytes = 256;
+// Blocks are gathered and written together; one system call per block caps the transfer far
+// below what the network delivers.
+constexpr size_t kWriteBufferBytes = 64 * 1024;
+constexpr const char* kStampFormat = " %Y%m%d%H%M%S";
+constexpr int kMaxStampVariants = 100;
+
+std::string CollapseSeparators(const std::string& strPath)
+{
+    // From the second character on, the first of two neighbouring separators goes; a run of three
+    // becomes two.
+    std::string result = strPath.substr(0, 1);
+    for (size_t i = 1; i < strPath.size(); ++i)
+    {
+        if (strPath[i] == '/' && i + 1 < strPath.size() && strPath[i + 1] == '/')
+            ++i;
+        result += strPath[i];
+    }
+    return result;
+}
+
+std::string WithTrailingSlash(std::string strFolder)
+{
+    if (strFolder.empty() || strFolder.back() != '/')
+        strFolder += '/';
+    return strFolder;
+}
+
+} // namespace
+
+bool CPageFetcher::Fail()
+{
+    CloseAll();
+    return false;
+}
+
+bool CPageFetcher::IsHtmlName(const std::string& strPath)
+{
+    const std::string strExt = PathParts::Split(strPath).ext;
+    return strExt.find(".htm") != std::string::npos || strExt.find(".shtm") != std::string::npos;
+}
+
+bool CPageFetcher::FileExists(const std::string& strPath)
+{
+    return FileSystem::Exists(strPath);
+}
+
+bool CPageFetcher::CreatePath(const std::string& strPath)
+{
+    const PathParts parts = PathParts::Split(strPath);
+    const std::string strFolder = parts.drive + parts.dir;
+    // A leading '/' is the root, which always exists.
+    for (size_t slash = strFolder.find('/', 1); slash != std::string::npos;
+         slash = strFolder.find('/', slash + 1))
+    {
+        const std::string strPrefix = strFolder.substr(0, slash);
+        if (!FileExists(strPrefix) && !FileSystem::CreateDirectory(strPrefix))
+            return false;
+    }
+    return true;
+}
+
+void CPageFetcher::MakeLocalName(bool& bTemporary)
+{
+    const std::string strRelative =
+        m_strUrl.size() > m_strStartDir.size() ? m_strUrl.substr(m_strStartDir.size()) : "";
+    std::string strPath = CollapseSeparators(WithTrailingSlash(m_strDestDir) + strRelative);
+
+    bTemporary = false;
+    const PathParts parts = PathParts::Split(strPath);
+    if (parts.fname.empty() && parts.ext.empty())
+    {
+        bTemporary = !m_bNoNameAsIndex;
+        strPath += m_bNoNameAsIndex ? "index.html" : "temp.html";
+    }
+    m_strLocalPath = strPath;
+}
+
+bool CPageFetcher::LocalPathIsInside() const
+{
+    // Server data must never place a file outside the destination folder.
+    const std::string strFolder = CollapseSeparators(WithTrailingSlash(m_strDestDir));
+    if (m_strLocalPath.compare(0, strFolder.size(), strFolder) != 0)
+        return false;
+    size_t start = strFolder.size();
+    while (start <= m_strLocalPath.size())
+    {
+        size_t end = m_strLocalPath.find('/', start);
+        if (end == std::string::npos)
+            end = m_strLocalPath.size();
+        if (m_strLocalPath.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string CPageFetcher::TypeFromName() const
+{
+    return IsHtmlName(m_strLocalPath) ? "text/html" : "";
+}
+
+bool CPageFetcher::Download(bool& bNotFound, std::string& strContentType, bool& bTemporary)
+{
+    m_nBytesReceived = 0;
+    m_nBytesExpected = 0;
+    bNotFound = false;
+    strContentType.clear();
+    MakeLocalName(bTemporary);
+
+    if (!LocalPathIsInside())
+    {
+        Report("Refusing to store [" + m_strLocalPath + "] outside the destination folder.");
+        return false;
+    }
+    if (!m_bByDate && FileExists(m_strLocalPath))
+    {
+        strContentType = TypeFromName();
+        return true;
+    }
+
+    EnsureSession();
+    if (!EnsureConnection())
+        return Fail();
+
+    std::int64_t nLength = 0;
+    std::optional<std::int64_t> lastModified;
+    const std::string strObject = m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size()));
+    if (!SendGet(nLength, strObject, bNotFound, lastModified, strContentType))
+        return Fail();
+
+    if (bNotFound)
+    {
+        // In a date mode the local copy stands in for the missing page.
+        if (m_bByDate && FileExists(m_strLocalPath))
+        {
+            strContentType = TypeFromName();
+            bNotFound = false;
+        }
+        return true;
+    }
+
+    const bool bLocalCopy = FileExists(m_strLocalPath);
+    if (bLocalCopy)
+    {
+        if (!m_bByDate)
+        {
+            CloseRequest();
+            return true;
+        }
+        // A copy whose time cannot be read counts as older.
+        const std::optional<std::int64_t> localTime = FileSystem::GetWriteTime(m_strLocalPath);
+        if (lastModified && localTime && *lastModified <= *localTime)
+        {
+            CloseRequest();
+            return true;
+        }
+    }
+    return WriteBody(nLength, lastModified, bLocalCopy && m_bRenameOld);
+}
+
+std::string CPageFetcher::PartialName() const
+{
+    const PathParts parts = PathParts::Split(m_strLocalPath);
+    return parts.drive + parts.dir + "." + parts.fname + parts.ext + ".harvestly-part";
+}
+
+bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified,
+                             bool bKeepOldCopy)
+{
+    CreatePath(m_strLocalPath);
+    m_nBytesExpected = nLength;
+
+    // The body goes to a partial file first, so an old copy survives a transfer that breaks.
+    const std::string strPartial = PartialName();
+    CLocalFile file;
+    if (!file.Open(strPartial, CLocalFile::Mode::CreateTruncate))
+    {
+        Report("Unable to create file [" + m_strLocalPath + "], error [" +
+               std::to_string(file.LastError().code) + "].");
+        return Fail();
+    }
+
+    bool bOk = TransferBody(file);
+    if (!file.Close() && bOk)
+    {
+        Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
+        bOk = false;
+    }
+    if (lastModified)
+        FileSystem::SetTimes(strPartial, *lastModified);
+
+    const std::int64_t nExpected = m_nBytesExpected;
+    if (nExpected != 0 && nExpected > m_nBytesReceived)
+    {
+        FileSystem::Delete(strPartial);
+        m_nBytesReceived = 0;
+        Report("File not complete, deleting [" + m_strLocalPath + "]");
+        bOk = false;
+    }
+    else if (!bOk)
+    {
+        // A body that could not be written whole is no copy worth keeping, length or not.
+        FileSystem::Delete(strPartial);
+        m_nBytesReceived = 0;
+    }
+    else
+    {
+        bOk = PutInPlace(strPartial, bKeepOldCopy);
+    }
+
+    CloseRequest();
+    if (!bOk)
+        CloseAll();
+    return bOk;
+}
+
+bool CPageFetcher::TransferBody(CLocalFile& file)
+{
+    if (m_writeBuffer.size() != kWriteBufferBytes)
+        m_writeBuffer.resize(kWriteBufferBytes);
+
+    const std::time_t start = std::time(nullptr);
+    size_t nBuffered = 0;
+    for (;;)
+    {
+        const size_t nRead = ReadChunk(m_writeBuffer.data() + nBuffered, kBlockBytes);
+        if (nRead == 0)
+            break;
+        nBuffered += nRead;
+        if (nBuffered + kBlockBytes > m_writeBuffer.size())
+        {
+            if (!WriteOut(file, nBuffered))
+                return false;
+            nBuffered = 0;
+        }
+
+        const double dElapsed = static_cast<double>(std::time(nullptr) - start);
+        if (dElapsed != 0)
+            m_dRate.store(static_cast<double>(m_nBytesReceived.load()) / dElapsed, std::memory_order_relaxed);
+        if (m_pApp != nullptr && m_pApp->m_bClosing.load())
+            break;
+    }
+    return nBuffered == 0 || WriteOut(file, nBuffered);
+}
+
+bool CPageFetcher::WriteOut(CLocalFile& file, size_t nCount)
+{
+    if (!file.Write(m_writeBuffer.data(), nCount))
+    {
+        Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
+        return false;
+    }
+    // Only bytes that reached the file count as received.
+    m_nBytesReceived.fetch_add(static_cast<std::int64_t>(nCount), std::memory_order_relaxed);
+    return true;
+}
+
+bool CPageFetcher::PutInPlace(const std::string& strPartial, bool bKeepOldCopy)
+{
+    if (bKeepOldCopy && FileExists(m_strLocalPath))
+        RenameOldCopy();
+
+    SystemError error;
+    if (!FileSystem::Move(strPartial, m_strLocalPath, &error))
+    {
+        FileSystem::Delete(strPartial);
+        m_nBytesReceived = 0;
+        Report("Unable to create file [" + m_strLocalPath + "], error [" + std::to_string(error.code) + "].");
+        return false;
+    }
+    return true;
+}
+
+std::string CPageFetcher::StampedName(const std::string& strStamp) const
+{
+    // The stamp goes before the extension of the file name; a dot in a folder name is no extension.
+    const size_t nameStart = m_strLocalPath.rfind('/') + 1;
+    const size_t dot = m_strLocalPath.rfind('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return m_strLocalPath + strStamp;
+    return m_strLocalPath.substr(0, dot) + strStamp + m_strLocalPath.substr(dot);
+}
+
+void CPageFetcher::RenameOldCopy()
+{
+    const std::optional<std::int64_t> created = FileSystem::GetWriteTime(m_strLocalPath);
+    std::string strNewName = StampedName(
+        TimeFormat::Local(kStampFormat, static_cast<std::time_t>(created.value_or(std::time(nullptr)))));
+    if (FileExists(strNewName))
+    {
+        const std::string strNow = TimeFormat::LocalNow(kStampFormat);
+        strNewName = StampedName(strNow);
+        // Two renames within one second would otherwise overwrite the earlier old copy.
+        for (int n = 2; FileExists(strNewName) && n <= kMaxStampVariants; ++n)
+            strNewName = StampedName(strNow + "-" + std::to_string(n));
+    }
+    // When the move fails the old copy is overwritten, as it would be without this mode.
+    FileSystem::Move(m_strLocalPath, strNewName);
+}

@@ -1,0 +1,158 @@
+#include "FetchFixture.h"
+#include "platform/FileSystem.h"
+
+namespace
+{
+
+using PageFetcherTest = FetchTest;
+
+TEST_F(PageFetcherTest, SendGetReadsTheHeadersAndLeavesTheBodyToReadChunk)
+{
+    TestResponse page = Dated("0123456789", 784111777, "text/html; charset=iso-8859-1");
+    server.Serve("/a/p.html", page);
+    auto pFetcher = MakeFetcher();
+    pFetcher->EnsureSession();
+    ASSERT_TRUE(pFetcher->EnsureConnection());
+    EXPECT_EQ(pFetcher->GetServerRoot(), server.Url()); // the port is kept
+
+    std::int64_t nLength = -1;
+    bool bNotFound = true;
+    std::optional<std::int64_t> lastModified;
+    std::string strType;
+    ASSERT_TRUE(pFetcher->SendGet(nLength, "/a/p.html", bNotFound, lastModified, strType));
+    EXPECT_FALSE(bNotFound);
+    EXPECT_EQ(nLength, 10);
+    EXPECT_EQ(lastModified, std::optional<std::int64_t>(784111777));
+    EXPECT_EQ(strType, "text/html; charset=iso-8859-1");
+
+    char buffer[4];
+    EXPECT_EQ(pFetcher->ReadChunk(buffer, 4), 4u);
+    EXPECT_EQ(std::string(buffer, 4), "0123");
+    pFetcher->CloseRequest();
+    EXPECT_EQ(pFetcher->ReadChunk(buffer, 4), 0u);
+    pFetcher->CloseAll();
+    pFetcher->CloseAll(); // harmless when nothing is open
+
+    const std::vector<TestRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].version, "HTTP/1.0");
+    EXPECT_EQ(requests[0].Header("User-Agent"), app.App().GetVersionText());
+    EXPECT_EQ(requests[0].Header("Accept"), "*/*");
+}
+
+TEST_F(PageFetcherTest, MissingLengthAndDateReadAsZeroAndUnknown)
+{
+    TestResponse page = TestResponse::Ok("body");
+    page.bNoLength = true;
+    server.Serve("/a/p.html", page);
+    auto pFetcher = MakeFetcher();
+    pFetcher->EnsureSession();
+    ASSERT_TRUE(pFetcher->EnsureConnection());
+    std::int64_t nLength = -1;
+    bool bNotFound = true;
+    std::optional<std::int64_t> lastModified = 5;
+    std::string strType;
+    ASSERT_TRUE(pFetcher->SendGet(nLength, "/a/p.html", bNotFound, lastModified, strType));
+    EXPECT_EQ(nLength, 0);
+    EXPECT_EQ(lastModified, std::nullopt);
+}
+
+TEST_F(PageFetcherTest, NotFoundUnauthorizedAndRefusedEachLeaveTheirLogLine)
+{
+    TestResponse secret = TestResponse::Ok("secret");
+    secret.requireBasic = "me:pw";
+    server.Serve("/a/secret.html", secret);
+    auto pFetcher = MakeFetcher();
+
+    const Outcome missing = Fetch(*pFetcher, "/a/missing.html");
+    EXPECT_TRUE(missing.bOk);
+    EXPECT_TRUE(missing.bNotFound);
+    EXPECT_EQ(pFetcher->GetLastError(), "Link not found: /a/missing.html");
+    EXPECT_FALSE(FileSystem::Exists(Local("missing.html")));
+
+    EXPECT_FALSE(Fetch(*pFetcher, "/a/secret.html").bOk);
+    EXPECT_EQ(pFetcher->GetLastError(), "Error: Exiting with CTearException(401)");
+    EXPECT_FALSE(FileSystem::Exists(Local("secret.html")));
+
+    auto pAuthorised = MakeFetcher();
+    pAuthorised->SetUser("me");
+    pAuthorised->SetPassword("pw");
+    EXPECT_TRUE(Fetch(*pAuthorised, "/a/secret.html").bOk);
+    EXPECT_EQ(ReadWholeFile(Local("secret.html")), "secret");
+
+    unsigned closedPort = 0;
+    {
+        CTestHttpServer gone;
+        closedPort = gone.Port();
+    }
+    auto pRefused = MakeFetcher();
+    pRefused->SetStartDir("http://127.0.0.1:" + std::to_string(closedPort) + "/a/");
+    pRefused->SetUrl("http://127.0.0.1:" + std::to_string(closedPort) + "/a/x.html");
+    bool bNotFound = false, bTemporary = false;
+    std::string strType;
+    EXPECT_FALSE(pRefused->Download(bNotFound, strType, bTemporary));
+    EXPECT_EQ(pRefused->GetLastError().rfind("Error: (7) ", 0), 0u) << pRefused->GetLastError();
+
+    const std::string log = app.LogText();
+    EXPECT_NE(log.find(" : Link not found: /a/missing.html\n"), std::string::npos);
+    EXPECT_NE(log.find(" : Error: Exiting with CTearException(401)\n"), std::string::npos);
+    EXPECT_NE(log.find(" : Error: (7) "), std::string::npos);
+    EXPECT_EQ(app.Boxes().Count(), 0u);
+}
+
+TEST_F(PageFetcherTest, OnlyHttpStartFoldersConnectAndEachTryShowsTheBox)
+{
+    auto pFetcher = MakeFetcher();
+    pFetcher->SetStartDir("ftp://127.0.0.1/a/");
+    pFetcher->SetUrl("ftp://127.0.0.1/a/x.html");
+    bool bNotFound = false, bTemporary = false;
+    std::string strType;
+    EXPECT_FALSE(pFetcher->Download(bNotFound, strType, bTemporary));
+    EXPECT_FALSE(pFetcher->Download(bNotFound, strType, bTemporary));
+    EXPECT_EQ(pFetcher->GetLastError(), "Error: Exiting with CTearException(1)");
+
+    const std::vector<MessageRequest> boxes = app.Boxes().Shown();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Error: can only use URLs beginning with http://");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].buttons, MsgButtons::Ok);
+    EXPECT_TRUE(server.Targets().empty());
+}
+
+TEST_F(PageFetcherTest, ProbeAsksForTheFolderAndKeepsTheSlash)
+{
+    server.Serve("/docs/", TestResponse::Ok("<html>folder</html>"));
+    auto pFetcher = MakeFetcher();
+    pFetcher->SetStartDir(server.Url("/"));
+
+    pFetcher->SetUrl(server.Url("/docs"));
+    EXPECT_TRUE(pFetcher->ProbeDirectory());
+    EXPECT_EQ(pFetcher->GetUrl(), server.Url("/docs/"));
+
+    pFetcher->SetUrl(server.Url("/nodir"));
+    EXPECT_FALSE(pFetcher->ProbeDirectory());
+    EXPECT_EQ(pFetcher->GetLastError(), "Link not found: /nodir/");
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/docs/", "/nodir/"}));
+}
+
+TEST_F(PageFetcherTest, RedirectsAndErrorPagesAreStoredUnderTheRequestedName)
+{
+    server.Serve("/a/old.html", TestResponse::Redirect(301, "/a/mid.html"));
+    server.Serve("/a/mid.html", TestResponse::Redirect(302, "/elsewhere/new.html"));
+    server.Serve("/elsewhere/new.html", TestResponse::Ok("new"));
+    TestResponse error = TestResponse::Ok("<html>server error</html>");
+    error.status = 500;
+    server.Serve("/a/broken.html", error);
+
+    auto pFetcher = MakeFetcher();
+    const Outcome moved = Fetch(*pFetcher, "/a/old.html");
+    EXPECT_TRUE(moved.bOk);
+    EXPECT_EQ(moved.strType, "text/html");
+    EXPECT_EQ(ReadWholeFile(Local("old.html")), "new");
+    EXPECT_FALSE(FileSystem::Exists(Local("new.html")));
+
+    EXPECT_TRUE(Fetch(*pFetcher, "/a/broken.html").bOk);
+    EXPECT_EQ(ReadWholeFile(Local("broken.html")), "<html>server error</html>");
+}
+
+} // namespace
