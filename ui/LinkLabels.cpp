@@ -16,6 +16,13 @@ CLinkLabels::CLinkLabels(QWidget& window, QLabel* pMailLabel, QLabel* pWebLabel,
 {
     m_window.setMouseTracking(true);
     m_window.installEventFilter(this);
+    // The desktop's font may be wider than the one the rectangles were drawn for: an address
+    // cut short would be useless, so a label grows to show its whole text.
+    for (QLabel* pLabel : {m_pMailLabel, m_pWebLabel})
+    {
+        if (pLabel != nullptr && pLabel->sizeHint().width() > pLabel->width())
+            pLabel->resize(pLabel->sizeHint().width(), pLabel->height());
+    }
     Paint(m_pMailLabel);
     Paint(m_pWebLabel);
 }

@@ -99,8 +99,9 @@ QWidget* CreateComboBox(const ControlTemplate& control, QWidget* pParent)
 QWidget* CreateListBox(const ControlTemplate& control, QWidget* pParent)
 {
     auto* pList = new QListWidget(pParent);
-    pList->setVerticalScrollBarPolicy(control.HasStyle("vscroll") ? Qt::ScrollBarAlwaysOn
-                                                                  : Qt::ScrollBarAsNeeded);
+    // A list box's scroll bar appears when the list outgrows it, as on Windows.
+    pList->setVerticalScrollBarPolicy(control.HasStyle("vscroll") ? Qt::ScrollBarAsNeeded
+                                                                  : Qt::ScrollBarAlwaysOff);
     pList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     pList->setSortingEnabled(control.HasStyle("sort"));
     if (!control.HasStyle("border"))
