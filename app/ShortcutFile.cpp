@@ -78,17 +78,20 @@ std::optional<ShortcutContents> CShortcutFile::Read(const std::string& path)
 
     const std::vector<std::string> lines = SplitLines(text);
     ShortcutContents contents;
+    // Lines are read in turn: without the header the address line is not consumed, so the
+    // user id and password come one line earlier.
+    size_t next = 1;
     if (lines.size() >= 2 && lines[0] == "[InternetShortcut]")
-        contents.strUrl = ValueOf(lines[1]);
+        contents.strUrl = ValueOf(lines[next++]);
 
     const PathParts parts = PathParts::Split(path);
     if (parts.fname + parts.ext == kFileName)
     {
         contents.strDestination = parts.drive + parts.dir;
-        if (lines.size() >= 3)
-            contents.strUserId = ValueOf(lines[2]);
-        if (lines.size() >= 4)
-            contents.strPassword = ValueOf(lines[3]);
+        if (lines.size() > next)
+            contents.strUserId = ValueOf(lines[next++]);
+        if (lines.size() > next)
+            contents.strPassword = ValueOf(lines[next]);
     }
     return contents;
 }

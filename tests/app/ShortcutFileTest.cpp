@@ -59,7 +59,9 @@ TEST(ShortcutFile, TakesLinesByPositionAndOnlyTheAddressFromOtherNames)
     ASSERT_TRUE(contents);
     EXPECT_EQ(contents->strUrl, "");
     EXPECT_EQ(contents->strDestination, dir / "sub/");
-    EXPECT_EQ(contents->strUserId, std::nullopt) << "no third line";
+    // Without the header no address line is consumed: line 2 gives the user id, line 3 the password.
+    EXPECT_EQ(contents->strUserId, "http://host/");
+    EXPECT_EQ(contents->strPassword, std::nullopt) << "no third line";
 
     WriteWholeFile(dir / "SHORTCUT.URL", "[InternetShortcut]\r\nURL=http://host/\r\nUser=u\r\n");
     contents = CShortcutFile::Read(dir / "SHORTCUT.URL");
