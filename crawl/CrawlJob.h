@@ -46,8 +46,6 @@ public:
     const std::string& GetDestDir() const { return m_strDestDir; }
     const CPageFetcher& GetFetcher() const { return m_fetcher; }
 
-    bool m_bContinueOnError = false;
-    std::uint32_t m_nRetries = 0;
     // Set (never cleared) by the user-interface thread; read by the worker before every address
     // and every attempt.
     std::atomic<bool> m_bStop{false};
@@ -57,6 +55,8 @@ private:
     bool FetchWithRetries(bool& bNotFound, std::string& strContentType, bool& bTemporary);
     bool Closing() const;
 
+    bool m_bContinueOnError = false;
+    std::uint32_t m_nRetries = 0;
     mutable std::mutex m_currentUrlMutex;
     std::string m_strCurrentUrl;
     CVisitedList m_visited;

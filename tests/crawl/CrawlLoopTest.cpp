@@ -1,0 +1,324 @@
+#include "CrawlRunner.h"
+#include "platform/FileSystem.h"
+#include "settings/SettingsTable.h"
+#include "support/TestHttpServer.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace
+{
+
+std::set<std::string> FilesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    {
+        if (entry.is_regular_file())
+            names.insert(std::filesystem::relative(entry.path(), folder).string());
+    }
+    names.erase("error.log");
+    return names;
+}
+
+std::string Links(std::initializer_list<const char*> targets)
+{
+    std::string page = "<html><body>\n";
+    for (const char* target : targets)
+        page += std::string("<a href=\"") + target + "\">link</a>\n";
+    return page + "</body></html>\n";
+}
+
+class CrawlLoopTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<CCrawlJob> MakeJob(const std::string& path, bool bCrawl = true, std::string user = "",
+                                       std::string password = "")
+    {
+        return std::make_unique<CCrawlJob>(server.Url(path), app.Destination(), std::move(user),
+                                           std::move(password), bCrawl);
+    }
+
+    void ServePage(const std::string& target, std::initializer_list<const char*> links)
+    {
+        server.Serve(target, TestResponse::Ok(Links(links)));
+    }
+
+    void ServeFile(const std::string& target)
+    {
+        server.Serve(target, TestResponse::Ok("data " + target, "image/gif"));
+    }
+
+    CTestApp app;
+    CTestHttpServer server;
+    CCrawlRunner runner{app};
+};
+
+TEST_F(CrawlLoopTest, PagesGoBreadthFirstAndTheirFilesRightAfterThemInReverse)
+{
+    ServePage("/a/index.html", {"b.html", "img1.gif", "c.html", "img2.gif", "sub", "../out.html",
+                                "mailto:x@y", "http://other.invalid/x.html"});
+    ServePage("/a/b.html", {"img3.gif", "c.html", "index.html"});
+    ServePage("/a/c.html", {});
+    ServePage("/a/sub/", {"d.html"});
+    ServePage("/a/sub/d.html", {});
+    for (const char* file : {"/a/img1.gif", "/a/img2.gif", "/a/img3.gif"})
+        ServeFile(file);
+
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+
+    EXPECT_EQ(server.Targets(),
+              (std::vector<std::string>{"/a/index.html", "/a/img2.gif", "/a/img1.gif", "/a/b.html",
+                                        "/a/img3.gif", "/a/c.html", "/a/sub/", "/a/sub/d.html"}));
+    // The folder page was a temp.html: parsed, then deleted. Nothing outside the start folder.
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "b.html", "c.html", "img1.gif",
+                                                                 "img2.gif", "img3.gif", "sub/d.html"}));
+    EXPECT_EQ(ReadWholeFile(app.Destination() + "img3.gif"), "data /a/img3.gif");
+    EXPECT_EQ(pJob->GetProcessedCount(), 8);
+    EXPECT_EQ(pJob->GetPendingCount(), 0);
+    EXPECT_EQ(pJob->GetCurrentUrl(), server.Url("/a/sub/d.html"));
+    EXPECT_TRUE(pJob->GetPendingLines().lines.empty());
+    EXPECT_EQ(app.Boxes().Count(), 0u);
+}
+
+TEST_F(CrawlLoopTest, TheFilterDecidesWhatStaysButPagesAreAlwaysFollowed)
+{
+    ServePage("/a/index.html", {"p.html", "pic.gif", "c.zip"});
+    ServePage("/a/p.html", {"deep.gif", "d.zip"});
+    for (const char* file : {"/a/pic.gif", "/a/c.zip", "/a/deep.gif", "/a/d.zip"})
+        ServeFile(file);
+    app.StoreDword(kValueUseFilters, 1);
+
+    {
+        app.StoreString(kValueFilter, "*.gif");
+        app.StoreDword(kValueFilterExclude, 0);
+        auto pJob = MakeJob("/a/index.html");
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+        EXPECT_EQ(server.Targets(),
+                  (std::vector<std::string>{"/a/index.html", "/a/pic.gif", "/a/p.html", "/a/deep.gif"}));
+        EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"pic.gif", "deep.gif"}));
+    }
+
+    std::filesystem::remove(app.Destination() + "pic.gif");
+    std::filesystem::remove(app.Destination() + "deep.gif");
+    server.ClearLog();
+    {
+        app.StoreString(kValueFilter, "*.zip");
+        app.StoreDword(kValueFilterExclude, 1);
+        auto pJob = MakeJob("/a/index.html");
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+        EXPECT_EQ(server.Targets(),
+                  (std::vector<std::string>{"/a/index.html", "/a/pic.gif", "/a/p.html", "/a/deep.gif"}));
+        EXPECT_EQ(FilesIn(app.Destination()),
+                  (std::set<std::string>{"index.html", "p.html", "pic.gif", "deep.gif"}));
+    }
+}
+
+TEST_F(CrawlLoopTest, ARejectedCopyAlreadyOnDiskIsDeletedToo)
+{
+    ServePage("/a/index.html", {"p.html"});
+    ServePage("/a/p.html", {});
+    WriteWholeFile(app.Destination() + "p.html", "present before the run");
+    app.StoreDword(kValueUseFilters, 1);
+    app.StoreString(kValueFilter, "*.gif");
+
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html"}));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{}));
+}
+
+TEST_F(CrawlLoopTest, WithCrawlOffOnlyTheFirstPageGivesLinks)
+{
+    ServePage("/a/index.html", {"a.html", "logo.gif"});
+    ServePage("/a/a.html", {"z.html", "z.gif"});
+    ServeFile("/a/logo.gif");
+
+    auto pJob = MakeJob("/a/index.html", false);
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html", "/a/logo.gif", "/a/a.html"}));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "a.html", "logo.gif"}));
+}
+
+TEST_F(CrawlLoopTest, DepthDuplicatesAndLetterCase)
+{
+    ServePage("/a/index.html", {"b.html", "B.html", "b.html#part", "./b.html", "sub/x.html", "top.html"});
+    ServePage("/a/b.html", {"top.html", "b.html"});
+    ServePage("/a/B.html", {});
+    ServePage("/a/top.html", {});
+    ServePage("/a/sub/x.html", {});
+    app.StoreDword(kValueDepth, 1);
+
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(),
+              (std::vector<std::string>{"/a/index.html", "/a/b.html", "/a/B.html", "/a/top.html"}));
+}
+
+TEST_F(CrawlLoopTest, StartAddressesWithoutSlashOrExtensionAreCompleted)
+{
+    ServePage("/", {"root.html"});
+    ServePage("/root.html", {});
+    {
+        CCrawlJob job(server.Url(), app.Destination(), "", "", true);
+        EXPECT_EQ(runner.Run(job), std::optional<bool>(true));
+        EXPECT_EQ(job.GetStartUrl(), server.Url("/"));
+        EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/", "/root.html"}));
+        EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"root.html"}));
+    }
+
+    // The server knows the folder: the run starts from it.
+    server.ClearLog();
+    ServePage("/docs/", {"guide.html"});
+    ServePage("/docs/guide.html", {});
+    {
+        auto pJob = MakeJob("/docs");
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+        EXPECT_EQ(pJob->GetStartUrl(), server.Url("/docs/"));
+        EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/docs/", "/docs/", "/docs/guide.html"}));
+        EXPECT_TRUE(FileSystem::Exists(app.Destination() + "guide.html"));
+    }
+
+    // It does not: the address is a file of the server's root folder.
+    server.ClearLog();
+    ServePage("/readme", {"other.html"});
+    {
+        auto pJob = MakeJob("/readme");
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+        EXPECT_EQ(pJob->GetStartUrl(), server.Url("/readme"));
+        // A page without extension is its own folder for relative links.
+        EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/readme/", "/readme", "/readme/other.html"}));
+        EXPECT_EQ(ReadWholeFile(app.Destination() + "readme"), Links({"other.html"}));
+    }
+}
+
+TEST_F(CrawlLoopTest, AStartPageThatIsNotFoundEndsTheRunWithSuccess)
+{
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html"}));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{}));
+    EXPECT_NE(app.LogText().find("Link not found: /a/index.html"), std::string::npos);
+    EXPECT_EQ(pJob->GetProcessedCount(), 1);
+}
+
+TEST_F(CrawlLoopTest, RetriesAndContinueOnError)
+{
+    ServePage("/a/index.html", {"bad1.gif", "bad2.gif", "ok.html"});
+    ServePage("/a/ok.html", {});
+    TestResponse cut = TestResponse::Ok(std::string(100, 'x'), "image/gif");
+    cut.contentLength = 1000;
+    server.Serve("/a/bad1.gif", cut);
+    server.Serve("/a/bad2.gif", cut);
+
+    struct Case
+    {
+        unsigned nRetries;
+        bool bContinue;
+        bool bResult;
+        std::vector<std::string> targets;
+    };
+    const Case cases[] = {
+        {0, false, false, {"/a/index.html", "/a/bad2.gif"}},
+        {2, false, false, {"/a/index.html", "/a/bad2.gif", "/a/bad2.gif", "/a/bad2.gif"}},
+        {2,
+         true,
+         true,
+         {"/a/index.html", "/a/bad2.gif", "/a/bad2.gif", "/a/bad2.gif", "/a/bad1.gif", "/a/bad1.gif",
+          "/a/bad1.gif", "/a/ok.html"}},
+    };
+    for (const Case& c : cases)
+    {
+        server.ClearLog();
+        std::filesystem::remove(app.Destination() + "index.html");
+        app.StoreDword(kValueRetries, c.nRetries);
+        app.StoreDword(kValueContinueOnError, c.bContinue ? 1 : 0);
+        auto pJob = MakeJob("/a/index.html");
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(c.bResult)) << c.nRetries << c.bContinue;
+        EXPECT_EQ(server.Targets(), c.targets) << c.nRetries << c.bContinue;
+    }
+
+    // With continue-on-error a failure of the very last address still makes the run fail.
+    server.ClearLog();
+    ServePage("/a/last.html", {"bad1.gif"});
+    app.StoreDword(kValueRetries, 2);
+    auto pJob = MakeJob("/a/last.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(false));
+    EXPECT_EQ(server.CountOf("/a/bad1.gif"), 3u);
+    EXPECT_FALSE(FileSystem::Exists(app.Destination() + "bad1.gif"));
+}
+
+TEST_F(CrawlLoopTest, StopLetsTheCurrentTransferFinishAndEndsTheRun)
+{
+    ServePage("/a/index.html", {"slow.html", "next.html"});
+    TestResponse slow = TestResponse::Ok(Links({"after.gif"}) + std::string(256 * 30, ' '));
+    slow.blockDelay = std::chrono::milliseconds(10);
+    server.Serve("/a/slow.html", slow);
+    ServePage("/a/next.html", {});
+    ServeFile("/a/after.gif");
+
+    auto pJob = MakeJob("/a/index.html");
+    runner.Start(*pJob);
+    ASSERT_TRUE(server.WaitForRequest("/a/slow.html"));
+    pJob->m_bStop = true;
+    EXPECT_EQ(runner.Owner().Wait(), std::optional<bool>(true));
+
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html", "/a/slow.html"}));
+    EXPECT_EQ(ReadWholeFile(app.Destination() + "slow.html"), slow.body);
+    // The page was still parsed: its link waits in the queue.
+    EXPECT_EQ(pJob->GetPendingCount(), 2);
+    EXPECT_EQ(pJob->GetPendingLines().lines.front(), server.Url("/a/after.gif"));
+}
+
+TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndSuppressesRetries)
+{
+    ServePage("/a/index.html", {"slow.bin", "next.html"});
+    TestResponse slow = TestResponse::Ok(std::string(256 * 100, 's'), "application/octet-stream");
+    slow.blockDelay = std::chrono::milliseconds(10);
+    server.Serve("/a/slow.bin", slow);
+    ServePage("/a/next.html", {});
+    app.StoreDword(kValueRetries, 3);
+
+    for (bool bContinue : {false, true})
+    {
+        server.ClearLog();
+        std::filesystem::remove(app.Destination() + "index.html");
+        app.App().m_bClosing = false;
+        app.StoreDword(kValueContinueOnError, bContinue ? 1 : 0);
+        auto pJob = MakeJob("/a/index.html");
+        runner.Start(*pJob);
+        ASSERT_TRUE(server.WaitForRequest("/a/slow.bin"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        app.App().m_bClosing = true;
+        // Closing does not end the loop by itself: with continue-on-error it goes on.
+        EXPECT_EQ(runner.Owner().Wait(), std::optional<bool>(bContinue));
+        const std::vector<std::string> expected =
+            bContinue ? std::vector<std::string>{"/a/index.html", "/a/slow.bin", "/a/next.html"}
+                      : std::vector<std::string>{"/a/index.html", "/a/slow.bin"};
+        EXPECT_EQ(server.Targets(), expected);
+        EXPECT_FALSE(FileSystem::Exists(app.Destination() + "slow.bin"));
+    }
+    app.App().m_bClosing = false;
+}
+
+TEST_F(CrawlLoopTest, CredentialsReachEveryRequest)
+{
+    for (const char* target : {"/a/index.html", "/a/p.html", "/a/i.gif"})
+    {
+        TestResponse response = TestResponse::Ok(Links({"p.html", "i.gif"}));
+        response.requireBasic = "me:secret";
+        server.Serve(target, response);
+    }
+    auto pJob = MakeJob("/a/index.html", true, "me", "secret");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "p.html", "i.gif"}));
+
+    std::filesystem::remove(app.Destination() + "index.html");
+    auto pWrong = MakeJob("/a/index.html", true, "me", "wrong");
+    EXPECT_EQ(runner.Run(*pWrong), std::optional<bool>(false));
+    EXPECT_NE(app.LogText().find("Error: Exiting with CTearException(401)"), std::string::npos);
+}
+
+} // namespace
