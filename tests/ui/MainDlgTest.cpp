@@ -106,10 +106,14 @@ TEST_F(MainDlgTest, LinkRowFollowsTheOptionsPanelAndSurvivesMinimiseAndRestore)
     EXPECT_TRUE(dialog.GetDlgItem(IDC_FILECHECK)->isVisible());
     ExpectLinkRowBelow(dialog, IDC_PENDING_LIST);
 
-    // A size change while minimised moves nothing; a restore lays the window out afresh.
-    dialog.UpdateLayout(false);
+    // A size change while minimised moves nothing; a restore lays the window out afresh from
+    // the Options button's state.
+    dialog.CheckDlgButton(IDC_OPTIONS, 0);
     dialog.OnSize(SizeType::Minimized, 0, 0);
+    ExpectLinkRowBelow(dialog, IDC_PENDING_LIST);
+    dialog.OnSize(SizeType::Restored, dialog.width(), dialog.height());
     ExpectLinkRowBelow(dialog, IDC_GO);
+    dialog.CheckDlgButton(IDC_OPTIONS, 1);
     dialog.OnSize(SizeType::Restored, dialog.width(), dialog.height());
     ExpectLinkRowBelow(dialog, IDC_PENDING_LIST);
 
