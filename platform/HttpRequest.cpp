@@ -12,6 +12,7 @@ namespace
 {
 
 constexpr int kPollMilliseconds = 1000;
+constexpr size_t kMaxPendingBytes = 256 * 1024;
 
 std::string Trim(std::string_view text)
 {
@@ -97,7 +98,7 @@ void CHttpRequest::SendRequest()
     curl_easy_setopt(pEasy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(pEasy, CURLOPT_WRITEFUNCTION, &CHttpRequest::OnBody);
     curl_easy_setopt(pEasy, CURLOPT_WRITEDATA, this);
-    m_pending.reserve(CURL_MAX_WRITE_SIZE);
+    m_pending.reserve(kMaxPendingBytes);
 
     const CURLMcode added = curl_multi_add_handle(m_connection.m_pMulti, pEasy);
     if (added != CURLM_OK)
@@ -250,15 +251,19 @@ size_t CHttpRequest::OnHeader(char* pData, size_t nSize, size_t nItems, void* pS
 size_t CHttpRequest::OnBody(char* pData, size_t nSize, size_t nItems, void* pSelf)
 {
     auto* self = static_cast<CHttpRequest*>(pSelf);
-    // Hold at most one block: the client keeps the rest until Read has room for it.
-    if (self->BodyPending())
+    const size_t nBytes = nSize * nItems;
+    const size_t nUnread = self->m_pending.size() - self->m_nPendingPos;
+    // Hold a bounded amount: the client keeps the rest until Read has made room. Pausing for
+    // every block would cost more than the transfer itself.
+    if (nUnread > 0 && nUnread + nBytes > kMaxPendingBytes)
     {
         self->m_bPaused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
-    const size_t nBytes = nSize * nItems;
-    self->m_pending.assign(pData, pData + nBytes);
+    self->m_pending.erase(self->m_pending.begin(),
+                          self->m_pending.begin() + static_cast<long>(self->m_nPendingPos));
     self->m_nPendingPos = 0;
+    self->m_pending.insert(self->m_pending.end(), pData, pData + nBytes);
     self->m_bBodyStarted = true;
     return nBytes;
 }

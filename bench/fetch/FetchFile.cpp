@@ -1,0 +1,55 @@
+// Fetches one address into a folder the way a run stores it, and prints the bytes stored.
+//
+//     bench_fetch_file ADDRESS DESTINATION/
+#include "app/FrontEnd.h"
+#include "app/MainApp.h"
+#include "crawl/PageFetcher.h"
+#include "platform/PathParts.h"
+
+#include <cstdio>
+
+namespace
+{
+
+class CBenchFrontEnd : public IFrontEnd
+{
+public:
+    explicit CBenchFrontEnd(std::string strDestination) : m_strDestination(std::move(strDestination)) {}
+    std::string GetDestination() const override { return m_strDestination; }
+
+private:
+    std::string m_strDestination;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3)
+    {
+        std::fprintf(stderr, "usage: %s ADDRESS DESTINATION/\n", argv[0]);
+        return 2;
+    }
+    const std::string strUrl = argv[1];
+    const std::string strDestination = argv[2];
+
+    CMainApp app("bench_fetch_file");
+    if (!app.InitInstance())
+        return 1;
+    CBenchFrontEnd frontEnd(strDestination);
+    app.m_pMainDlg = &frontEnd;
+
+    CPageFetcher fetcher(&app);
+    const PathParts parts = PathParts::Split(strUrl);
+    fetcher.SetStartDir(parts.drive + parts.dir);
+    fetcher.SetDestDir(strDestination);
+    fetcher.SetUrl(strUrl);
+
+    bool bNotFound = false;
+    bool bTemporary = false;
+    std::string strContentType;
+    const bool bOk = fetcher.Download(bNotFound, strContentType, bTemporary);
+    std::printf("%lld\n", static_cast<long long>(fetcher.GetBytesReceived()));
+    app.m_pMainDlg = nullptr;
+    return bOk && !bNotFound ? 0 : 1;
+}
