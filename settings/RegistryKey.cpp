@@ -98,7 +98,9 @@ bool CRegistryKey::Open(RegistryRoot root, const std::string& subkey)
     if (info.isFile() && info.isReadable())
     {
         m_hKey = std::make_unique<QSettings>(path, QSettings::IniFormat);
-        if (m_hKey->status() == QSettings::NoError)
+        // A refused write stays pending in the process-wide cache and every new handle retries it
+        // and fails again; the stored values are readable all the same, so the key is open.
+        if (m_hKey->status() == QSettings::NoError || m_hKey->status() == QSettings::AccessError)
             return true;
         m_hKey.reset();
     }
