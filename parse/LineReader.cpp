@@ -1,6 +1,6 @@
 #include "parse/LineReader.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace
 {
@@ -26,7 +26,10 @@ bool CLineReader::ReadLine(std::string& line)
         bAny = true;
         const char* begin = m_buffer.data() + m_nPos;
         const char* end = m_buffer.data() + m_nEnd;
-        const char* feed = std::find(begin, end, '\n');
+        const char* feed =
+            static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
+        if (!feed)
+            feed = end;
         line.append(begin, feed);
         m_nPos += static_cast<size_t>(feed - begin);
         if (feed != end)

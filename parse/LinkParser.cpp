@@ -10,6 +10,8 @@
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -38,7 +40,8 @@ bool IsIgnoredScheme(const std::string& value)
 // handed to a C interface, naming a different file than the one queued.
 bool HoldsLineBreakOrZero(const std::string& value)
 {
-    return value.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos;
+    return std::any_of(value.begin(), value.end(),
+                       [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
 }
 
 } // namespace
@@ -109,10 +112,10 @@ void CLinkParser::SetPage(const std::string& strPageUrl)
         m_strBaseUrl += '/';
 
     m_strSitePrefix.clear();
-    m_strObjectFolder = "/";
+    m_strObjectFolder.assign(1, '/'); // not = "/": GCC 12 -O3 misreads that as an overlapping copy
     if (const std::optional<UrlParts> parts = UrlParts::Parse(strPageUrl))
     {
-        m_strSitePrefix = "http://" + parts->Authority();
+        m_strSitePrefix = std::string("http://").append(parts->Authority());
         const std::string& object = parts->object;
         m_strObjectFolder = object.back() == '/' ? object : object.substr(0, object.rfind('/') + 1);
     }
@@ -123,7 +126,7 @@ bool CLinkParser::ParseFile(const std::string& path)
     CLineReader reader;
     if (!reader.Open(path))
     {
-        Fail("Unable to open file [" + path + "]");
+        Fail(std::string("Unable to open file [").append(path).append("]"));
         return false;
     }
     for (std::string line; reader.ReadLine(line);)
@@ -134,7 +137,7 @@ bool CLinkParser::ParseFile(const std::string& path)
     }
     if (reader.Failed())
     {
-        Fail("Unable to read file [" + path + "]: " + reader.LastError().text);
+        Fail(std::string("Unable to read file [").append(path).append("]: ").append(reader.LastError().text));
         return false;
     }
     return true;
@@ -153,22 +156,26 @@ void CLinkParser::AcceptLinks(const std::string& line)
     std::string link;
     bool bPage = false;
     while (NextLink(scan, link, bPage))
-        Accept((link.front() == '/' ? m_strServerRoot : m_strBaseUrl) + link, bPage);
+    {
+        m_strAddress = link.front() == '/' ? m_strServerRoot : m_strBaseUrl;
+        m_strAddress += link;
+        Accept(m_strAddress, bPage);
+    }
 }
 
-void CLinkParser::Accept(std::string address, bool bPage)
+void CLinkParser::Accept(std::string& address, bool bPage)
 {
     ResolveParentSteps(address);
     CollapseSlashes(address);
     if (address.find(m_strStartDir) == std::string::npos || !DepthAllowed(address))
         return;
-    if (m_pVisited->Contains(address) || m_pQueue->Find(address))
+    if (m_pVisited->Contains(address))
         return;
     // Pages are fetched even when the filter rejects them, so that their links are followed.
     if (bPage)
-        m_pQueue->PushBack(address, PassesFilter(address));
+        m_pQueue->PushBackIfAbsent(address, PassesFilter(address));
     else if (PassesFilter(address))
-        m_pQueue->PushFront(address, true);
+        m_pQueue->PushFrontIfAbsent(address, true);
 }
 
 bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) const
@@ -231,45 +238,33 @@ bool CLinkParser::ScanLink(const std::string& text, std::string& link, std::stri
     return bFound;
 }
 
-// One left-to-right pass. Only the '&' just kept can start a new "&amp;" (the pattern holds no
-// other '&'), so re-checking that position gives what restarting from the beginning would.
-void CLinkParser::DecodeEntities(std::string& line)
+namespace
 {
-    static constexpr std::string_view kAmp = "amp;";
-    static constexpr std::string_view kQuot = "&quot;";
 
-    size_t write = 0;
-    for (size_t read = 0; read < line.size();)
+// Rewrites `line` in place, moving the stretches between markers in bulk. At each marker,
+// `decode(pos, out)` sets the byte that stands for the text there and returns how many bytes it
+// stands for (at least 1). Bytes before the read position are never read again.
+template <typename Decode>
+void RewriteAtMarkers(std::string& line, char marker, Decode decode)
+{
+    size_t read = line.find(marker);
+    if (read == std::string::npos)
+        return;
+    size_t write = read;
+    while (read < line.size())
     {
-        const char c = line[read++];
-        if (c == '&')
-        {
-            while (std::string_view(line).substr(read).starts_with(kAmp))
-                read += kAmp.size();
-        }
-        line[write++] = c;
-    }
-    line.resize(write);
-
-    // A double quote cannot be part of "&quot;", so replacing never makes a new one.
-    write = 0;
-    for (size_t read = 0; read < line.size();)
-    {
-        if (std::string_view(line).substr(read).starts_with(kQuot))
-        {
-            line[write++] = '"';
-            read += kQuot.size();
-        }
-        else
-        {
-            line[write++] = line[read++];
-        }
+        char out = 0;
+        read += decode(read, out);
+        line[write++] = out;
+        const size_t next = std::min(line.find(marker, read), line.size());
+        std::copy(line.begin() + static_cast<std::ptrdiff_t>(read),
+                  line.begin() + static_cast<std::ptrdiff_t>(next),
+                  line.begin() + static_cast<std::ptrdiff_t>(write));
+        write += next - read;
+        read = next;
     }
     line.resize(write);
 }
-
-namespace
-{
 
 unsigned EscapeDigit(char c)
 {
@@ -279,25 +274,44 @@ unsigned EscapeDigit(char c)
 
 } // namespace
 
+// One left-to-right pass. Only the '&' just kept can start a new "&amp;" (the pattern holds no
+// other '&'), so re-checking that position gives what restarting from the beginning would. And
+// since "quot;" holds no '&', a "&quot;" left by the first loop is an '&' directly followed by
+// "quot;" in the text: both loops' results come from one look at each '&'.
+void CLinkParser::DecodeEntities(std::string& line)
+{
+    static constexpr std::string_view kAmpTail = "amp;";
+    static constexpr std::string_view kQuotTail = "quot;";
+
+    RewriteAtMarkers(line, '&',
+                     [&line](size_t pos, char& out)
+                     {
+                         const std::string_view text(line);
+                         size_t end = pos + 1;
+                         while (text.substr(end).starts_with(kAmpTail))
+                             end += kAmpTail.size();
+                         const bool bQuot = text.substr(end).starts_with(kQuotTail);
+                         out = bQuot ? '"' : '&';
+                         return end - pos + (bQuot ? kQuotTail.size() : 0);
+                     });
+}
+
 // Any letter counts, not only A to F: "%ZZ" gives (35 * 16 + 35) & 0xFF.
 void CLinkParser::DecodeEscapes(std::string& line)
 {
-    size_t write = 0;
-    for (size_t read = 0; read < line.size();)
-    {
-        if (line[read] == '%' && read + 2 < line.size() && AsciiText::IsAlnum(line[read + 1]) &&
-            AsciiText::IsAlnum(line[read + 2]))
-        {
-            const unsigned code = EscapeDigit(line[read + 1]) * 16 + EscapeDigit(line[read + 2]);
-            line[write++] = static_cast<char>(code & 0xFF);
-            read += 3;
-        }
-        else
-        {
-            line[write++] = line[read++];
-        }
-    }
-    line.resize(write);
+    RewriteAtMarkers(line, '%',
+                     [&line](size_t pos, char& out)
+                     {
+                         if (pos + 2 < line.size() && AsciiText::IsAlnum(line[pos + 1]) &&
+                             AsciiText::IsAlnum(line[pos + 2]))
+                         {
+                             out = static_cast<char>(
+                                 (EscapeDigit(line[pos + 1]) * 16 + EscapeDigit(line[pos + 2])) & 0xFF);
+                             return size_t{3};
+                         }
+                         out = '%';
+                         return size_t{1};
+                     });
 }
 
 // Each ".." takes away the folder before it, the way a loop that rewrites the address at its
@@ -306,6 +320,8 @@ void CLinkParser::DecodeEscapes(std::string& line)
 // next one or lies ahead.
 void CLinkParser::ResolveParentSteps(std::string& address)
 {
+    if (address.find("..") == std::string::npos)
+        return;
     std::string out;
     out.reserve(address.size());
     const auto dropFolder = [&out]
@@ -341,7 +357,7 @@ void CLinkParser::ResolveParentSteps(std::string& address)
 // after the second. The last character is always kept, so a doubled slash at the end stays.
 void CLinkParser::CollapseSlashes(std::string& address)
 {
-    if (address.empty())
+    if (address.find("//", 7) == std::string::npos)
         return;
     std::string out;
     out.reserve(address.size());

@@ -60,7 +60,7 @@ public:
 private:
     void ReadSettings();
     void Fail(const std::string& strMessage);
-    void Accept(std::string address, bool bPage);
+    void Accept(std::string& address, bool bPage);
 
     CUrlQueue* m_pQueue;
     const CVisitedList* m_pVisited;
@@ -77,4 +77,6 @@ private:
     // From the page address, for NextLink: "http://host[:port]" and the folder of its object.
     std::string m_strSitePrefix;
     std::string m_strObjectFolder;
+    // Reused for every link, so that accepting one costs no allocation once it has grown.
+    std::string m_strAddress;
 };

@@ -10,32 +10,51 @@ void CUrlQueue::Reset()
     ShownChanged();
 }
 
-void CUrlQueue::AddIndex(const std::string& address, std::deque<Entry>::iterator where, bool bKeep)
-{
-    auto [node, bInserted] = m_index.try_emplace(address, 0);
-    (void)bInserted;
-    ++node->second;
-    m_entries.insert(where, Entry{&node->first, bKeep});
-    PublishCount();
-}
-
 void CUrlQueue::PushBack(const std::string& address, bool bKeep)
 {
-    AddIndex(address, m_entries.end(), bKeep);
-    std::lock_guard lock(m_shownMutex);
-    if (m_shown.size() < kShownLines)
-    {
-        m_shown.push_back(address);
-        ShownChanged();
-    }
+    Add(address, bKeep, false, false);
 }
 
 void CUrlQueue::PushFront(const std::string& address, bool bKeep)
 {
-    AddIndex(address, m_entries.begin(), bKeep);
+    Add(address, bKeep, true, false);
+}
+
+bool CUrlQueue::PushBackIfAbsent(const std::string& address, bool bKeep)
+{
+    return Add(address, bKeep, false, true);
+}
+
+bool CUrlQueue::PushFrontIfAbsent(const std::string& address, bool bKeep)
+{
+    return Add(address, bKeep, true, true);
+}
+
+bool CUrlQueue::Add(const std::string& address, bool bKeep, bool bFront, bool bOnlyIfAbsent)
+{
+    auto [node, bInserted] = m_index.try_emplace(address, 0);
+    if (!bInserted && bOnlyIfAbsent)
+        return false;
+    ++node->second;
+    const Entry entry{&node->first, bKeep};
+    if (bFront)
+        m_entries.push_front(entry);
+    else
+        m_entries.push_back(entry);
+    PublishCount();
+
+    // A line is added at the top for every front insertion, at the bottom only while fewer
+    // than 11 are shown. Only this thread changes the lines, so it may look at their number
+    // without the lock.
+    if (!bFront && m_shown.size() >= kShownLines)
+        return true;
     std::lock_guard lock(m_shownMutex);
-    m_shown.push_front(address);
+    if (bFront)
+        m_shown.push_front(address);
+    else
+        m_shown.push_back(address);
     ShownChanged();
+    return true;
 }
 
 std::string CUrlQueue::PopFront()

@@ -39,6 +39,9 @@ public:
     // Removes and returns the head (empty when the queue is empty), then tops the shown lines
     // up so that they show the next 11 waiting addresses.
     std::string PopFront();
+    // Find, then push when not found, with one look-up.
+    bool PushBackIfAbsent(const std::string& address, bool bKeep);
+    bool PushFrontIfAbsent(const std::string& address, bool bKeep);
 
     // Exact, case-sensitive; the same answer as a search of every entry, in constant time.
     bool Find(const std::string& address) const;
@@ -60,7 +63,7 @@ private:
         bool bKeep;
     };
 
-    void AddIndex(const std::string& address, std::deque<Entry>::iterator where, bool bKeep);
+    bool Add(const std::string& address, bool bKeep, bool bFront, bool bOnlyIfAbsent);
     void PublishCount();
     void ShownChanged();
     void TopUpShownLines();

@@ -43,7 +43,7 @@ void CReferenceLinkParser::DecodeEntities(std::string& line)
     for (size_t at = line.find("&amp;"); at != npos; at = line.find("&amp;"))
         line.erase(at + 1, 4);
     for (size_t at = line.find("&quot;"); at != npos; at = line.find("&quot;"))
-        line.replace(at, 6, "\"");
+        line.replace(at, 6, 1, '"');
 }
 
 void CReferenceLinkParser::DecodeEscapes(std::string& line)
@@ -114,7 +114,7 @@ bool CReferenceLinkParser::ScanLink(const std::string& text, std::string& link, 
     link = cut.substr(0, end);
     rest = cut.substr(end);
     if (Begins(link, "HTTP"))
-        link = "http" + link.substr(4);
+        link.replace(0, 4, "http");
     if (!link.empty() && link[0] == '<')
         return false;
     return true;
@@ -135,7 +135,7 @@ bool CReferenceLinkParser::NextLink(std::string& text, std::string& link, bool& 
 {
     const size_t hostStart = m_pageUrl.find("://") + 3;
     const size_t objectStart = m_pageUrl.find('/', hostStart);
-    const std::string prefix = "http://" + m_pageUrl.substr(hostStart, objectStart - hostStart);
+    const std::string prefix = std::string("http://").append(m_pageUrl, hostStart, objectStart - hostStart);
     const std::string object = objectStart == npos ? "/" : m_pageUrl.substr(objectStart);
     const std::string folder =
         object[object.size() - 1] == '/' ? object : object.substr(0, object.rfind('/') + 1);
