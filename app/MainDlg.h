@@ -7,6 +7,7 @@
 #include "ui/TemplateDialog.h"
 
 #include <QIcon>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -173,6 +174,8 @@ public:
     long m_nLastProcessed = 0;
     long m_nLastPending = 0;
     double m_dLastRate = 0;
+    // The serial of the pending lines list box 1025 shows.
+    std::uint64_t m_nLastPendingSerial = 0;
 
     void setVisible(bool bVisible) override;
 

@@ -1,0 +1,171 @@
+#include "crawl/CrawlJob.h"
+#include "run/RunFixture.h"
+#include "support/TempDir.h"
+#include "ui/MenuTemplate.h"
+
+#include <QMenu>
+#include <cstdio>
+#include <filesystem>
+
+namespace
+{
+
+using RunMendsTest = RunFixture;
+
+const std::string kVersion = "Harvestly v1.12建造 90";
+
+} // namespace
+
+TEST_F(RunMendsTest, AnEmptyDestinationIsRefusedWithoutStartingAnything)
+{
+    m_server.Serve("/site/index.html", TestResponse::Ok("<p>x</p>"));
+    CMainDlg dialog(&m_tray, &m_launcher);
+    Open(dialog, m_server.Url("/site/index.html"), "");
+    const size_t nTrayCalls = m_tray.Calls().size();
+
+    ClickGo(dialog);
+    const std::vector<MessageRequest> shown = m_app.Boxes().Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Please enter a destination folder.");
+    EXPECT_EQ(shown[0].buttons, MsgButtons::Ok);
+    ExpectIdleWindow(dialog, "(&G)连接");
+    EXPECT_EQ(m_tray.Calls().size(), nTrayCalls);
+    EXPECT_TRUE(dialog.m_strDestination.empty());
+    QTest::qWait(100);
+    EXPECT_TRUE(m_server.Targets().empty());
+}
+
+TEST_F(RunMendsTest, StopActsAtOnceEvenWhenTheDestinationHasGone)
+{
+    std::string page = "<a href=\"b.html\">b</a>" + std::string(60 * 1024, ' ');
+    m_server.Serve("/site/index.html", Slow(page, 6 * 1024, 100, "text/html"));
+    m_server.Serve("/site/b.html", TestResponse::Ok("<p>b</p>"));
+    const std::string destination = m_app.Destination() + "gone/";
+    std::filesystem::create_directory(destination);
+
+    CMainDlg dialog(&m_tray, &m_launcher);
+    Open(dialog, m_server.Url("/site/index.html"), destination);
+    ClickGo(dialog);
+    // Once the body has begun the worker has made its folders; moving the destination away leaves
+    // nothing that would bring it back before the page ends.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_pJob->GetBytesExpected() != 0; }, 10000));
+    std::filesystem::rename(destination, m_app.Destination() + "moved");
+
+    // The tray menu's Stop runs the same handler as the button.
+    const std::unique_ptr<QMenu> pMenu = dialog.CreateTrayMenu();
+    QAction* pStop = FindMenuItem(*pMenu, ID_TRAY_STOP);
+    ASSERT_TRUE(pStop->isEnabled());
+    m_app.Boxes().ScriptAnswer(MsgAnswer::No);
+    pStop->trigger();
+
+    EXPECT_EQ(m_app.Boxes().Count(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(destination));
+    EXPECT_TRUE(dialog.m_bUserStop);
+    ASSERT_NE(dialog.m_pJob, nullptr);
+    EXPECT_TRUE(dialog.m_pJob->m_bStop);
+    EXPECT_FALSE(dialog.GetDlgItem(IDC_GO)->isEnabled());
+
+    ASSERT_TRUE(WaitForIdle(dialog));
+    // Whether the page still found a folder to go to is the worker's race with the removal; either
+    // way the run ends there, and nothing offered to create the folder again.
+    size_t nOutcomes = 0;
+    for (const MessageRequest& box : m_app.Boxes().Shown())
+    {
+        EXPECT_NE(box.caption, "Create directory");
+        if (box.text == "User stop." || box.text == "Site processing failed.")
+            ++nOutcomes;
+    }
+    EXPECT_EQ(nOutcomes, 1u);
+    EXPECT_EQ(m_server.CountOf("/site/b.html"), 0u);
+    ExpectIdleWindow(dialog, "&Go");
+}
+
+TEST_F(RunMendsTest, AShortcutOrLogHeaderThatCannotBeWrittenLeavesTheWindowIdle)
+{
+    m_server.Serve("/site/index.html", TestResponse::Ok("<p>x</p>"));
+    const std::string destination = m_app.Destination();
+    // A folder where the file should be: neither can be created.
+    std::filesystem::create_directory(destination + "shortcut.url");
+    WriteWholeFile(destination + "error.log", "the last run's log\n");
+
+    CMainDlg dialog(&m_tray, &m_launcher);
+    Open(dialog, m_server.Url("/site/index.html"), destination);
+    ClickGo(dialog);
+
+    std::vector<MessageRequest> shown = m_app.Boxes().Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Unable to write [" + destination + "shortcut.url].");
+    EXPECT_EQ(shown[0].caption, "Error!");
+    ExpectIdleWindow(dialog, "(&G)连接");
+    EXPECT_EQ(TipsSinceAdd(), (std::vector<std::string>{"Harvestly is working.", kVersion}));
+    EXPECT_TRUE(dialog.TrayIcon().IsIdle());
+    // No header was written: the last run's log is untouched.
+    EXPECT_EQ(m_app.LogText(), "the last run's log\n");
+
+    std::filesystem::remove(destination + "shortcut.url");
+    std::filesystem::remove(destination + "error.log");
+    std::filesystem::create_directory(destination + "error.log");
+    m_app.Boxes().Clear();
+    ClickGo(dialog);
+    shown = m_app.Boxes().Shown();
+    ASSERT_FALSE(shown.empty());
+    // The log writer says why; the window does not go on without its log.
+    for (const MessageRequest& box : shown)
+        EXPECT_EQ(box.text, "Error creating logfile, processing will stop.");
+    ExpectIdleWindow(dialog, "(&G)连接");
+    EXPECT_TRUE(dialog.TrayIcon().IsIdle());
+    QTest::qWait(150);
+    EXPECT_TRUE(m_server.Targets().empty());
+
+    // The window is fully usable again.
+    std::filesystem::remove(destination + "error.log");
+    m_app.Boxes().Clear();
+    ClickGo(dialog);
+    ASSERT_TRUE(WaitForIdle(dialog));
+    EXPECT_EQ(m_app.Boxes().Texts(), std::vector<std::string>{"Site processed."});
+    EXPECT_EQ(LogMessages().back(), "Site processing complete.");
+    ExpectIdleWindow(dialog, "&Go");
+}
+
+TEST_F(RunMendsTest, ProgressOfLargeFilesIsComputedIn64BitsAndUnknownLengthsShowNoProgress)
+{
+    // nolen.bin comes first (files go to the head of the queue, the last found first).
+    m_server.Serve("/site/index.html",
+                   TestResponse::Ok("<a href=\"big.bin\">B</a><a href=\"nolen.bin\">N</a>"));
+    TestResponse noLength = Slow(std::string(96 * 1024, 'n'), 8 * 1024, 60);
+    noLength.bNoLength = true;
+    m_server.Serve("/site/nolen.bin", noLength);
+    // 22,000,000 bytes at once, then a pause: the received count stays above 21,474,836.
+    constexpr std::int64_t kBigSize = 24'000'000;
+    m_server.Serve("/site/big.bin", Slow(std::string(kBigSize, 'b'), 22'000'000, 1500));
+
+    CMainDlg dialog(&m_tray, &m_launcher);
+    Open(dialog, m_server.Url("/site/index.html"), m_app.Destination());
+    ClickGo(dialog);
+
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Text(dialog, IDC_CURRENT) == m_server.Url("/site/nolen.bin"); }, 10000));
+    for (int nTick = 0; nTick < 8 && Text(dialog, IDC_CURRENT) == m_server.Url("/site/nolen.bin"); ++nTick)
+    {
+        EXPECT_EQ(Text(dialog, IDC_FILE_PROGRESS), "");
+        EXPECT_EQ(BarPos(dialog), 0);
+        QTest::qWait(50);
+    }
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return dialog.m_pJob != nullptr && dialog.m_pJob->GetBytesReceived() > 21'474'836; }, 15000));
+    QTest::qWait(150);
+    ASSERT_NE(dialog.m_pJob, nullptr);
+    const std::int64_t nReceived = dialog.m_pJob->GetBytesReceived();
+    ASSERT_LT(nReceived, kBigSize) << "the pause is over already";
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "%.1f of %.1fk (%.1f%%)", double(nReceived) / 1024,
+                  double(kBigSize) / 1024, 100.0 * double(nReceived) / double(kBigSize));
+    EXPECT_EQ(Text(dialog, IDC_FILE_PROGRESS), expected);
+    EXPECT_EQ(BarPos(dialog), int(100 * nReceived / kBigSize));
+    EXPECT_GE(BarPos(dialog), 89);
+
+    ASSERT_TRUE(WaitForIdle(dialog));
+    EXPECT_EQ(m_app.Boxes().Texts(), std::vector<std::string>{"Site processed."});
+    EXPECT_EQ(std::filesystem::file_size(m_app.Destination() + "big.bin"), std::uintmax_t(kBigSize));
+}
