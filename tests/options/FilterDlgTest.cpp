@@ -90,6 +90,7 @@ TEST_F(FilterDlgTest, OpeningSplitsTheStoredListSortsItAndSelectsNothing)
         {"a;b;", {"a", "b"}},
         {";", {""}},
         {"zeta;Alpha;beta;alpha", {"Alpha", "alpha", "beta", "zeta"}},
+        {"beta;Zeta;alpha", {"alpha", "beta", "Zeta"}}, // alphabetical, not by character code
         {"*.gif; *.jpg", {" *.jpg", "*.gif"}},
         {"", {}},
     };
