@@ -10,6 +10,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
@@ -29,6 +30,7 @@ Files FilesIn(const std::string& folder)
             names.insert(std::filesystem::relative(entry.path(), folder).string());
     }
     names.erase("error.log");
+    names.erase("shortcut.url");
     return names;
 }
 
@@ -127,6 +129,28 @@ TEST_F(FilterRunTest, AFilterSetInTheDialogDecidesWhatTheNextRunKeeps)
     dialog.Item<QAbstractButton>(IDC_USE_FILTERS)->click();
     EXPECT_EQ(RunInto("after"), everything);
     EXPECT_EQ(test.Boxes().Count(), 0u);
+}
+
+TEST_F(FilterRunTest, TheWindowsNextGoObeysTheFilterSetFromItsPanel)
+{
+    dialog.show();
+    dialog.SetDlgItemText(IDC_URL, QString::fromStdString(server.Url("/site/index.html")));
+    const std::string strDestination = test.Destination() + "window/";
+    dialog.SetDlgItemText(IDC_DESTINATION, QString::fromStdString(strDestination));
+    dialog.CheckDlgButton(IDC_CRAWL, 1);
+    dialog.OnCrawlOption();
+    dialog.Item<QAbstractButton>(IDC_OPTIONS)->click();
+    dialog.Item<QAbstractButton>(IDC_USE_FILTERS)->click();
+    SetFilterInDialog({"*photo*"}, false);
+
+    // Go asks before creating the missing destination.
+    test.Boxes().ScriptAnswer(MsgAnswer::Yes);
+    dialog.Item<QAbstractButton>(IDC_GO)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.m_bRunning && dialog.m_pJob == nullptr; }, 30000));
+    EXPECT_EQ(FilesIn(strDestination), (Files{"photo.jpg"}));
+    ASSERT_FALSE(test.Boxes().Texts().empty());
+    EXPECT_EQ(test.Boxes().Texts().back(), "Site processed.");
+    dialog.reject();
 }
 
 } // namespace
