@@ -11,7 +11,7 @@ constexpr size_t kBlockSize = 64 * 1024;
 
 bool CLineReader::Open(const std::string& path)
 {
-    m_buffer.resize(kBlockSize);
+    m_buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
     return m_file.Open(path, CLocalFile::Mode::ReadExisting);
 }
 
@@ -24,8 +24,8 @@ bool CLineReader::ReadLine(std::string& line)
         if (m_nPos == m_nEnd && !Fill())
             break;
         bAny = true;
-        const char* begin = m_buffer.data() + m_nPos;
-        const char* end = m_buffer.data() + m_nEnd;
+        const char* begin = m_buffer.get() + m_nPos;
+        const char* end = m_buffer.get() + m_nEnd;
         const char* feed =
             static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
         if (!feed)
@@ -47,7 +47,7 @@ bool CLineReader::Fill()
 {
     if (m_bEof || m_bFailed)
         return false;
-    const long count = m_file.Read(m_buffer.data(), m_buffer.size());
+    const long count = m_file.Read(m_buffer.get(), kBlockSize);
     if (count < 0)
         m_bFailed = true;
     if (count <= 0)

@@ -2,8 +2,8 @@
 
 #include "platform/LocalFile.h"
 
+#include <memory>
 #include <string>
-#include <vector>
 
 // Reads a stored page one line at a time, as a text-mode read does: a line ends at a line feed,
 // which is not part of it, and a carriage return just before that line feed is dropped. Lines
@@ -22,7 +22,7 @@ private:
     bool Fill();
 
     CLocalFile m_file;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
     size_t m_nPos = 0;
     size_t m_nEnd = 0;
     bool m_bEof = false;

@@ -1,0 +1,82 @@
+// The two decoding passes the page reader applies to every line before scanning it.
+#include "parse/LinkParser.h"
+#include "platform/AsciiText.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace
+{
+
+// Rewrites `line` in place, moving the stretches between markers in bulk. At each marker,
+// `decode(pos, out)` sets the byte that stands for the text there and returns how many bytes it
+// stands for (at least 1). Bytes before the read position are never read again.
+template <typename Decode>
+void RewriteAtMarkers(std::string& line, char marker, Decode decode)
+{
+    size_t read = line.find(marker);
+    if (read == std::string::npos)
+        return;
+    size_t write = read;
+    while (read < line.size())
+    {
+        char out = 0;
+        read += decode(read, out);
+        line[write++] = out;
+        const size_t next = std::min(line.find(marker, read), line.size());
+        std::copy(line.begin() + static_cast<std::ptrdiff_t>(read),
+                  line.begin() + static_cast<std::ptrdiff_t>(next),
+                  line.begin() + static_cast<std::ptrdiff_t>(write));
+        write += next - read;
+        read = next;
+    }
+    line.resize(write);
+}
+
+unsigned EscapeDigit(char c)
+{
+    const unsigned char upper = static_cast<unsigned char>(AsciiText::ToUpper(c));
+    return AsciiText::IsDigit(c) ? upper - 48u : upper - 55u;
+}
+
+} // namespace
+
+// One left-to-right pass. Only the '&' just kept can start a new "&amp;" (the pattern holds no
+// other '&'), so re-checking that position gives what restarting from the beginning would. And
+// since "quot;" holds no '&', a "&quot;" left by the first loop is an '&' directly followed by
+// "quot;" in the text: both loops' results come from one look at each '&'.
+void CLinkParser::DecodeEntities(std::string& line)
+{
+    static constexpr std::string_view kAmpTail = "amp;";
+    static constexpr std::string_view kQuotTail = "quot;";
+
+    RewriteAtMarkers(line, '&',
+                     [&line](size_t pos, char& out)
+                     {
+                         const std::string_view text(line);
+                         size_t end = pos + 1;
+                         while (text.substr(end).starts_with(kAmpTail))
+                             end += kAmpTail.size();
+                         const bool bQuot = text.substr(end).starts_with(kQuotTail);
+                         out = bQuot ? '"' : '&';
+                         return end - pos + (bQuot ? kQuotTail.size() : 0);
+                     });
+}
+
+// Any letter counts, not only A to F: "%ZZ" gives (35 * 16 + 35) & 0xFF.
+void CLinkParser::DecodeEscapes(std::string& line)
+{
+    RewriteAtMarkers(line, '%',
+                     [&line](size_t pos, char& out)
+                     {
+                         if (pos + 2 < line.size() && AsciiText::IsAlnum(line[pos + 1]) &&
+                             AsciiText::IsAlnum(line[pos + 2]))
+                         {
+                             out = static_cast<char>(
+                                 (EscapeDigit(line[pos + 1]) * 16 + EscapeDigit(line[pos + 2])) & 0xFF);
+                             return size_t{3};
+                         }
+                         out = '%';
+                         return size_t{1};
+                     });
+}
