@@ -39,6 +39,8 @@ public:
     CUrlQueue::Shown GetPendingLines() const { return m_queue.ShownLines(); }
     std::uint64_t GetPendingSerial() const { return m_queue.ShownSerial(); }
 
+    // The settings of the run. The start address is completed by Run: read it on the worker or
+    // after the run has ended.
     bool GetContinueOnError() const { return m_bContinueOnError; }
     std::uint32_t GetRetries() const { return m_nRetries; }
     bool GetCrawl() const { return m_bCrawl; }
