@@ -14,6 +14,7 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARVESTLY_GUI=OF
 cmake --build build-bench --target harvestly-cli > /dev/null
 
 work=$(mktemp -d)
+chmod 755 "$work" # nginx workers read the site as an unprivileged user
 trap '[ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2> /dev/null; rm -rf "$work"' EXIT
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 bench/site/make_site.py "$work/www" --pages "$pages" --big-files "$big_files" --big-mb "$big_mb" \
@@ -48,7 +49,7 @@ run_harvestly() {
 }
 run_wget() {
     rm -rf "$work/w"
-    /usr/bin/time -f "%e %M" -o "$work/time" wget -r -l inf -np -nH --cut-dirs=1 -q -e robots=off \
+    /usr/bin/time -f "%e %M" -o "$work/time" wget -r -l inf -np -nH --cut-dirs=1 -nv -o "$work/wget.log" -e robots=off \
         --reject-regex '[?]' -P "$work/w" "$start" || true
     cat "$work/time"
 }
@@ -62,6 +63,7 @@ for round in 1 2 3; do
 done
 
 (cd "$work/h" && find . -type f ! -name error.log ! -name shortcut.url | sort) > "$work/h.files"
+tail -3 "$work/wget.log"
 (cd "$work/w" && find . -type f | sort) > "$work/w.files"
 
 echo "site: $pages pages, $big_files files of $big_mb MB, $(wc -l < "$work/w.files") files stored by wget"
