@@ -165,7 +165,9 @@ TEST_F(ShortcutTest, OpenShortcutButtonReadsTheChosenFileIntoTheControls)
             auto* pChooser = qobject_cast<QFileDialog*>(pModal);
             ASSERT_NE(pChooser, nullptr);
             filter = pChooser->nameFilters().join(";");
-            pChooser->selectFile(QString::fromStdString(m_dir / "site.url"));
+            // Name the folder first: the chooser resolves a typed name against it.
+            pChooser->setDirectory(QString::fromStdString(m_dir.Path()));
+            pChooser->selectFile(QStringLiteral("site.url"));
             QMetaObject::invokeMethod(pChooser, "accept");
         });
     dialog.OnOpenShortcut();
