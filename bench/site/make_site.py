@@ -49,7 +49,12 @@ def make_page(rng, index, pages, host):
     lines = ["<html>", f"<head><title>Page {index}</title></head>", "<body>"]
     for _ in range(4):
         target = page_path(rng.randrange(pages))
-        lines.append(rng.choice(link_forms(rng, here, target, host)))
+        form = rng.choice(link_forms(rng, here, target, host))
+        lines.append(form)
+        if "?" in form or "window.open" in form:
+            # wget leaves query addresses (as told) and script calls alone; link the page plainly
+            # too, so that both mirrors can reach the same pages.
+            lines.append(f'<a href="{relative(here, target)}">plain</a>')
         lines.append("<p>" + " ".join(rng.choice(WORDS) for _ in range(14)) + "</p>")
     lines.append(f'<img src="{relative(here, f"images/img{index % 200}.gif")}">')
     lines.append(f'<a href="{relative(here, "d0/index.html")}">a folder index</a>')

@@ -74,5 +74,5 @@ if diff -q "$work/h.files" "$work/w.files" > /dev/null; then
     echo "same set of files: yes"
 else
     echo "same set of files: no; only in one of them (< harvestly-cli, > wget):"
-    diff "$work/h.files" "$work/w.files" | grep '^[<>]' | head -20
+    diff "$work/h.files" "$work/w.files" | grep '^[<>]' | head -20 || true
 fi
