@@ -21,13 +21,14 @@ constexpr std::string_view kDynamicExtensions = ".cgi;.pl;";
 // The text from the last '.' after the last '/' or '\', dot included, as a path splitter takes it.
 std::string Extension(const std::string& value)
 {
-    const size_t dot = value.rfind('.');
-    if (dot == std::string::npos)
-        return {};
-    const size_t separator = value.find_last_of("/\\");
-    if (separator != std::string::npos && separator > dot)
-        return {};
-    return value.substr(dot);
+    for (size_t i = value.size(); i-- > 0;)
+    {
+        if (value[i] == '/' || value[i] == '\\')
+            break;
+        if (value[i] == '.')
+            return value.substr(i);
+    }
+    return {};
 }
 
 bool IsIgnoredScheme(const std::string& value)

@@ -1,13 +1,30 @@
 // Rewriting of resolved addresses: parent steps and doubled slashes.
 #include "parse/LinkParser.h"
 
+namespace
+{
+
+// Whether `c` occurs twice in a row at or after `from`; cheaper than a substring search for the
+// short addresses it is asked about.
+bool HasDoubled(const std::string& text, char c, size_t from)
+{
+    for (size_t i = from + 1; i < text.size(); ++i)
+    {
+        if (text[i] == c && text[i - 1] == c)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 // Each ".." takes away the folder before it, the way a loop that rewrites the address at its
 // first ".." until none is left would, in one pass: `out` holds the rewritten text before the
 // read position and never holds "..", so the next ".." either joins its last character to the
 // next one or lies ahead.
 void CLinkParser::ResolveParentSteps(std::string& address)
 {
-    if (address.find("..") == std::string::npos)
+    if (!HasDoubled(address, '.', 0))
         return;
     std::string out;
     out.reserve(address.size());
@@ -44,7 +61,7 @@ void CLinkParser::ResolveParentSteps(std::string& address)
 // after the second. The last character is always kept, so a doubled slash at the end stays.
 void CLinkParser::CollapseSlashes(std::string& address)
 {
-    if (address.find("//", 7) == std::string::npos)
+    if (!HasDoubled(address, '/', 7))
         return;
     std::string out;
     out.reserve(address.size());

@@ -3,7 +3,7 @@
 void CUrlQueue::Reset()
 {
     m_entries.clear();
-    m_index.clear();
+    m_index.Clear();
     PublishCount();
     std::lock_guard lock(m_shownMutex);
     m_shown.clear();
@@ -32,11 +32,10 @@ bool CUrlQueue::PushFrontIfAbsent(const std::string& address, bool bKeep)
 
 bool CUrlQueue::Add(const std::string& address, bool bKeep, bool bFront, bool bOnlyIfAbsent)
 {
-    auto [node, bInserted] = m_index.try_emplace(address, 0);
-    if (!bInserted && bOnlyIfAbsent)
+    const std::optional<std::string_view> stored = m_index.Add(address, bOnlyIfAbsent);
+    if (!stored)
         return false;
-    ++node->second;
-    const Entry entry{&node->first, bKeep};
+    const Entry entry{*stored, bKeep};
     if (bFront)
         m_entries.push_front(entry);
     else
@@ -63,11 +62,12 @@ std::string CUrlQueue::PopFront()
         return {};
     TopUpShownLines();
 
-    const auto node = m_index.find(*m_entries.front().pAddress);
-    std::string address = node->first;
+    std::string address(m_entries.front().address);
+    m_index.Remove(address);
     m_entries.pop_front();
-    if (--node->second == 0)
-        m_index.erase(node);
+    // An empty queue gives back the texts of every address it ever held.
+    if (m_entries.empty())
+        m_index.Clear();
     PublishCount();
     return address;
 }
@@ -83,19 +83,19 @@ void CUrlQueue::TopUpShownLines()
     for (size_t i = 0; i < m_entries.size() && m_shown.size() < kShownLines; ++i)
     {
         if (i > m_shown.size())
-            m_shown.push_back(*m_entries[i].pAddress);
+            m_shown.emplace_back(m_entries[i].address);
     }
     ShownChanged();
 }
 
 bool CUrlQueue::Find(const std::string& address) const
 {
-    return m_index.contains(address);
+    return m_index.Contains(address);
 }
 
 std::string CUrlQueue::Head() const
 {
-    return m_entries.empty() ? std::string() : *m_entries.front().pAddress;
+    return m_entries.empty() ? std::string() : std::string(m_entries.front().address);
 }
 
 bool CUrlQueue::HeadKeep() const

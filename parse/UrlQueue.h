@@ -1,12 +1,14 @@
 #pragma once
 
+#include "parse/AddressIndex.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 // The pending addresses of one run, in fetch order, each with a keep flag: true when the stored
@@ -59,7 +61,7 @@ public:
 private:
     struct Entry
     {
-        const std::string* pAddress; // the key of its m_index node, which never moves
+        std::string_view address; // stored by m_index
         bool bKeep;
     };
 
@@ -69,8 +71,7 @@ private:
     void TopUpShownLines();
 
     std::deque<Entry> m_entries;
-    // Address -> number of entries holding it; the key strings are the queue's storage.
-    std::unordered_map<std::string, size_t> m_index;
+    CAddressIndex m_index;
     std::atomic<long> m_nCount{0};
 
     mutable std::mutex m_shownMutex;

@@ -2,20 +2,18 @@
 
 void CVisitedList::Add(const std::string& address)
 {
-    m_addresses.push_back(address);
-    // A repeated address keeps the view of its first copy, which stays put.
-    m_index.insert(m_addresses.back());
-    m_nCount.store(static_cast<long>(m_addresses.size()), std::memory_order_relaxed);
+    m_order.push_back(*m_index.Add(address, false));
+    m_nCount.store(static_cast<long>(m_order.size()), std::memory_order_relaxed);
 }
 
 bool CVisitedList::Contains(const std::string& address) const
 {
-    return m_index.contains(address);
+    return m_index.Contains(address);
 }
 
 void CVisitedList::Clear()
 {
-    m_index.clear();
-    m_addresses.clear();
+    m_order.clear();
+    m_index.Clear();
     m_nCount.store(0, std::memory_order_relaxed);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "parse/AddressIndex.h"
+
 #include <atomic>
 #include <cstddef>
-#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 // Every address a run has taken from its queue, in the order taken. Filled and searched on the
 // worker thread; Count() may be read from any thread.
@@ -22,13 +23,11 @@ public:
     long Count() const { return m_nCount.load(std::memory_order_relaxed); }
     void Clear();
 
-    // In the order added.
-    const std::string& At(size_t index) const { return m_addresses[index]; }
-    const std::deque<std::string>& Addresses() const { return m_addresses; }
+    // In the order added; valid until Clear.
+    std::string_view At(size_t index) const { return m_order[index]; }
 
 private:
-    // A deque never moves its elements when it grows, so the index can hold views of them.
-    std::deque<std::string> m_addresses;
-    std::unordered_set<std::string_view> m_index;
+    CAddressIndex m_index;
+    std::vector<std::string_view> m_order;
     std::atomic<long> m_nCount{0};
 };
