@@ -8,13 +8,12 @@ namespace SessionLog
 bool WriteHeader(CMainApp& app, const std::string& url, const std::string& destination)
 {
     const std::string rule(74, '=');
-    bool ok = app.WriteErrorLog(rule, true);
-    ok = app.WriteErrorLog("New Session", false) && ok;
-    ok = app.WriteErrorLog("     Source: " + url, false) && ok;
-    ok = app.WriteErrorLog("Destination: " + destination, false) && ok;
-    ok = app.WriteErrorLog(rule, false) && ok;
-    ok = app.WriteErrorLog("", false) && ok;
-    return ok;
+    // A run does not start without its header, so the first line that fails is reported once
+    // and the rest are not attempted.
+    return app.WriteErrorLog(rule, true) && app.WriteErrorLog("New Session", false) &&
+           app.WriteErrorLog("     Source: " + url, false) &&
+           app.WriteErrorLog("Destination: " + destination, false) && app.WriteErrorLog(rule, false) &&
+           app.WriteErrorLog("", false);
 }
 
 const char* OutcomeLine(bool bResult, bool bUserStop)

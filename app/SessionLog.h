@@ -8,7 +8,8 @@ class CMainApp;
 namespace SessionLog
 {
 
-// Starts a new log with the six header lines. False when any of them could not be written.
+// Starts a new log with the six header lines. False, after one message to the user, when a line
+// could not be written.
 bool WriteHeader(CMainApp& app, const std::string& url, const std::string& destination);
 
 // The outcome line that ends a run's log.
