@@ -108,7 +108,8 @@ TEST_F(RunMendsTest, AShortcutOrLogHeaderThatCannotBeWrittenLeavesTheWindowIdle)
     m_app.Boxes().Clear();
     ClickGo(dialog);
     // The log writer says why, once; the window does not go on without its log.
-    EXPECT_EQ(m_app.Boxes().Texts(), std::vector<std::string>{"Error creating logfile, processing will stop."});
+    EXPECT_EQ(m_app.Boxes().Texts(),
+              std::vector<std::string>{"Error creating logfile, processing will stop."});
     ExpectIdleWindow(dialog, "(&G)连接");
     EXPECT_TRUE(dialog.TrayIcon().IsIdle());
     QTest::qWait(150);
