@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config git clang-format
     qt6-base-dev libgl-dev
     libcurl4-openssl-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev

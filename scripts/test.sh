@@ -10,6 +10,9 @@ bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
+echo "== Formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
 echo "== Engine tests under the sanitizers"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARVESTLY_WERROR=ON \
       -DHARVESTLY_SANITIZE=ON -DHARVESTLY_GUI=OFF > /dev/null
