@@ -16,66 +16,62 @@ std::uint64_t HashOf(std::string_view address)
     return std::hash<std::string_view>{}(address);
 }
 
+std::uint32_t TagOf(std::uint64_t hash)
+{
+    return static_cast<std::uint32_t>(hash >> 32);
+}
+
 } // namespace
 
 std::optional<std::string_view> CAddressIndex::Add(std::string_view address, bool bOnlyIfAbsent)
 {
     const std::uint64_t hash = HashOf(address);
-    if (m_slots.empty() || (m_nUsed + 1) * 4 > m_slots.size() * 3)
-        Rehash();
-
-    const size_t mask = m_slots.size() - 1;
-    size_t reusable = kNotFound;
-    for (size_t i = hash & mask;; i = (i + 1) & mask)
+    const size_t found = FindSlot(address, hash);
+    if (found != kNotFound)
     {
-        Slot& slot = m_slots[i];
-        if (!slot.bUsed)
-        {
-            if (reusable == kNotFound)
-                reusable = i;
-            break;
-        }
-        if (slot.count == 0)
-        {
-            if (reusable == kNotFound)
-                reusable = i;
-            continue;
-        }
-        if (slot.hash == hash && slot.text == address)
-        {
-            if (bOnlyIfAbsent)
-                return std::nullopt;
-            ++slot.count;
-            return slot.text;
-        }
+        if (bOnlyIfAbsent)
+            return std::nullopt;
+        Entry& entry = m_entries[m_slots[found].entry - 1];
+        ++entry.count;
+        return entry.text;
     }
 
-    Slot& slot = m_slots[reusable];
-    if (!slot.bUsed)
+    if (m_slots.empty() || (m_nUsed + 1) * 4 > m_slots.size() * 3)
+        Rehash();
+    const size_t mask = m_slots.size() - 1;
+    size_t i = hash & mask;
+    while (m_slots[i].entry != kEmpty && m_slots[i].entry != kRemoved)
+        i = (i + 1) & mask;
+    if (m_slots[i].entry == kEmpty)
         ++m_nUsed;
-    slot = Slot{hash, Store(address), 1, true};
+    m_entries.push_back({Store(address), 1});
+    m_slots[i] = {TagOf(hash), static_cast<std::uint32_t>(m_entries.size())};
     ++m_nLive;
-    return slot.text;
+    return m_entries.back().text;
 }
 
 void CAddressIndex::Remove(std::string_view address)
 {
-    const size_t at = FindLive(address, HashOf(address));
-    if (at == kNotFound)
+    const size_t found = FindSlot(address, HashOf(address));
+    if (found == kNotFound)
         return;
-    if (--m_slots[at].count == 0)
+    if (--m_entries[m_slots[found].entry - 1].count == 0)
+    {
+        m_slots[found].entry = kRemoved;
         --m_nLive;
+    }
 }
 
 bool CAddressIndex::Contains(std::string_view address) const
 {
-    return FindLive(address, HashOf(address)) != kNotFound;
+    return FindSlot(address, HashOf(address)) != kNotFound;
 }
 
 // The table keeps its size: lists that empty and fill again do not grow it step by step again.
 void CAddressIndex::Clear()
 {
-    std::fill(m_slots.begin(), m_slots.end(), Slot{});
+    std::fill(m_slots.begin(), m_slots.end(), Slot{0, kEmpty});
+    m_entries.clear();
     m_nLive = 0;
     m_nUsed = 0;
     m_blocks.clear();
@@ -83,35 +79,40 @@ void CAddressIndex::Clear()
     m_pBlockEnd = nullptr;
 }
 
-size_t CAddressIndex::FindLive(std::string_view address, std::uint64_t hash) const
+size_t CAddressIndex::FindSlot(std::string_view address, std::uint64_t hash) const
 {
     if (m_slots.empty())
         return kNotFound;
     const size_t mask = m_slots.size() - 1;
-    for (size_t i = hash & mask; m_slots[i].bUsed; i = (i + 1) & mask)
+    const std::uint32_t tag = TagOf(hash);
+    for (size_t i = hash & mask; m_slots[i].entry != kEmpty; i = (i + 1) & mask)
     {
-        const Slot& slot = m_slots[i];
-        if (slot.count > 0 && slot.hash == hash && slot.text == address)
+        if (Holds(m_slots[i], address, tag))
             return i;
     }
     return kNotFound;
 }
 
-// Keeps the load at three quarters at most; tombstones are dropped on the way.
+bool CAddressIndex::Holds(const Slot& slot, std::string_view address, std::uint32_t tag) const
+{
+    return slot.entry != kRemoved && slot.tag == tag && m_entries[slot.entry - 1].text == address;
+}
+
+// Keeps the load at three quarters at most; removed slots are dropped on the way.
 void CAddressIndex::Rehash()
 {
     size_t capacity = 16;
     while (capacity < (m_nLive + 1) * 2)
         capacity *= 2;
-    std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(capacity));
+    const std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(capacity, Slot{0, kEmpty}));
     const size_t mask = capacity - 1;
     m_nUsed = 0;
     for (const Slot& slot : old)
     {
-        if (slot.count == 0)
+        if (slot.entry == kEmpty || slot.entry == kRemoved)
             continue;
-        size_t i = slot.hash & mask;
-        while (m_slots[i].bUsed)
+        size_t i = HashOf(m_entries[slot.entry - 1].text) & mask;
+        while (m_slots[i].entry != kEmpty)
             i = (i + 1) & mask;
         m_slots[i] = slot;
         ++m_nUsed;

@@ -8,9 +8,10 @@
 #include <vector>
 
 // How many holders each address has, for the queue and the visited list: an open-addressing
-// table over texts kept in large blocks, so that a site of 100,000 addresses costs neither a
-// node nor a string allocation per address, and a look-up touches one slot. Texts stay valid
-// until Clear, even after their count drops to zero. Exact, case-sensitive comparison.
+// table of 8-byte slots over texts kept in large blocks. A site of 100,000 addresses costs
+// neither a node nor a string allocation per address, and the table stays small enough for the
+// processor's caches. Texts stay valid until Clear, even after their count drops to zero. Exact,
+// case-sensitive comparison.
 class CAddressIndex
 {
 public:
@@ -21,7 +22,7 @@ public:
     // Counts one more holder of `address` and returns the stored text; when `bOnlyIfAbsent` and
     // the address already has a holder, changes nothing and returns nothing.
     std::optional<std::string_view> Add(std::string_view address, bool bOnlyIfAbsent);
-    // Counts one holder less; the address must have one.
+    // Counts one holder less; nothing happens when the address has none.
     void Remove(std::string_view address);
     bool Contains(std::string_view address) const;
     void Clear();
@@ -29,19 +30,27 @@ public:
 private:
     struct Slot
     {
-        std::uint64_t hash = 0;
+        std::uint32_t tag;   // high half of the address's hash
+        std::uint32_t entry; // position in m_entries plus one; kEmpty or kRemoved otherwise
+    };
+    struct Entry
+    {
         std::string_view text;
-        std::uint32_t count = 0;
-        bool bUsed = false; // a used slot whose count fell to zero is a tombstone
+        std::uint32_t count;
     };
 
-    size_t FindLive(std::string_view address, std::uint64_t hash) const;
+    static constexpr std::uint32_t kEmpty = 0;
+    static constexpr std::uint32_t kRemoved = 0xFFFFFFFF;
+
+    size_t FindSlot(std::string_view address, std::uint64_t hash) const;
+    bool Holds(const Slot& slot, std::string_view address, std::uint32_t tag) const;
     void Rehash();
     std::string_view Store(std::string_view address);
 
     std::vector<Slot> m_slots;
+    std::vector<Entry> m_entries;
     size_t m_nLive = 0;
-    size_t m_nUsed = 0;
+    size_t m_nUsed = 0; // live and removed slots: what makes probing long
     std::vector<std::unique_ptr<char[]>> m_blocks;
     size_t m_nBlockFree = 0;
     char* m_pBlockEnd = nullptr;

@@ -11,12 +11,14 @@
 #include "settings/SettingsTable.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace
 {
 
 constexpr std::string_view kPageExtensions = ".shtml;.html;.htm;";
 constexpr std::string_view kDynamicExtensions = ".cgi;.pl;";
+constexpr std::uintmax_t kMaxLineReserve = 64 * 1024 * 1024;
 
 // The text from the last '.' after the last '/' or '\', dot included, as a path splitter takes it.
 std::string Extension(const std::string& value)
@@ -130,7 +132,13 @@ bool CLinkParser::ParseFile(const std::string& path)
         Fail(std::string("Unable to open file [").append(path).append("]"));
         return false;
     }
-    for (std::string line; reader.ReadLine(line);)
+    // A page may be one line: room for all of it saves copying it again and again as it grows.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    std::string line;
+    if (!error)
+        line.reserve(static_cast<size_t>(std::min<std::uintmax_t>(size, kMaxLineReserve)));
+    while (reader.ReadLine(line))
     {
         DecodeEntities(line);
         DecodeEscapes(line);
