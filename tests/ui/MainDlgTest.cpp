@@ -139,6 +139,17 @@ TEST_F(MainDlgTest, OptionsOnAFreshProfileCreateTheStoreAndShowDefaults)
         EXPECT_EQ(dialog.IsDlgButtonChecked(nId), 0) << nId;
     EXPECT_FALSE(dialog.GetDlgItem(IDC_FILTER)->isEnabled());
     EXPECT_TRUE(m_app.Boxes().Texts().empty());
+
+    // Setting the two texts counts as a change of them, which stores what they show.
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
+    std::uint32_t nRetries = 99;
+    std::uint32_t nDepth = 99;
+    EXPECT_TRUE(key.ReadDword(nRetries, kValueRetries));
+    EXPECT_TRUE(key.ReadDword(nDepth, kValueDepth));
+    EXPECT_EQ(nRetries, 0u);
+    EXPECT_EQ(nDepth, 0u);
+    key.Close();
     dialog.reject();
 }
 

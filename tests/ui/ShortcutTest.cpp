@@ -165,10 +165,13 @@ TEST_F(ShortcutTest, OpenShortcutButtonReadsTheChosenFileIntoTheControls)
             auto* pChooser = qobject_cast<QFileDialog*>(pModal);
             ASSERT_NE(pChooser, nullptr);
             filter = pChooser->nameFilters().join(";");
-            // Name the folder first: the chooser resolves a typed name against it.
-            pChooser->setDirectory(QString::fromStdString(m_dir.Path()));
-            pChooser->selectFile(QStringLiteral("site.url"));
-            QMetaObject::invokeMethod(pChooser, "accept");
+            // Typed into the name field, as a user would: selecting through the chooser's
+            // folder model would race its asynchronous loading.
+            auto* pName = pChooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(pName, nullptr);
+            pName->setText(QString::fromStdString(m_dir / "site.url"));
+            // Past the chooser's own checks, which race its asynchronous folder model.
+            QMetaObject::invokeMethod(pChooser, "done", Q_ARG(int, QDialog::Accepted));
         });
     dialog.OnOpenShortcut();
     EXPECT_EQ(filter, "Internet Shortcut (*.url)");
