@@ -6,6 +6,7 @@
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
 #include "platform/AsciiText.h"
+#include "platform/FileSystem.h"
 #include "platform/gui/IconResource.h"
 #include "platform/gui/QtTrayShell.h"
 #include "platform/gui/ShellLauncher.h"
@@ -433,7 +434,9 @@ void CMainDlg::OnOpenShortcut()
 
 void CMainDlg::ProcessCommandLine(const std::string& strCommandLine)
 {
-    const std::string strLower = AsciiText::ToLower(strCommandLine);
-    m_strUrl = strLower.substr(0, strLower.find(' '));
-    ReadShortcut(m_strUrl);
+    const std::string strWord = strCommandLine.substr(0, strCommandLine.find(' '));
+    m_strUrl = AsciiText::ToLower(strWord);
+    // File names are case-sensitive here: a shortcut in a folder with capitals in its name is
+    // only found under the name as typed.
+    ReadShortcut(FileSystem::Exists(m_strUrl) ? m_strUrl : strWord);
 }

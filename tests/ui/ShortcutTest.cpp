@@ -149,6 +149,18 @@ TEST_F(ShortcutTest, CommandLinesFillTheAddressAndShortcutFields)
         EXPECT_EQ(dialog.GetDlgItemText(IDC_PASSWORD), "Secret");
         dialog.reject();
     }
+    {
+        // A folder with capitals in its name: the lower-cased path names nothing, the typed one does.
+        CTempDir dir;
+        WriteWholeFile(dir.Path() + "Sites/shortcut.url",
+                       "[InternetShortcut]\r\nURL=http://saved/x/\r\nUser=u\r\n");
+        CMainDlg& dialog = NewDialog();
+        dialog.ProcessCommandLine(dir.Path() + "Sites/shortcut.url");
+        EXPECT_EQ(dialog.m_strUrl, "http://saved/x/");
+        EXPECT_EQ(dialog.m_strDestination, dir.Path() + "Sites/");
+        EXPECT_EQ(dialog.m_strUserId, "u");
+        dialog.reject();
+    }
 }
 
 TEST_F(ShortcutTest, OpenShortcutButtonReadsTheChosenFileIntoTheControls)
