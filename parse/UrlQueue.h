@@ -16,7 +16,8 @@
 //
 // Everything but Count() and the shown-lines accessors belongs to the worker thread. The queue
 // also keeps the lines a pending-address list would show (its first waiting addresses, by the
-// list-box rules below) so that views can poll a copy; the worker never waits for a view.
+// rules given with PushBack, PushFront and PopFront) so that views can poll a copy; the worker
+// never waits for a view.
 class CUrlQueue
 {
 public:
