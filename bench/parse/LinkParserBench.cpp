@@ -18,18 +18,21 @@ const std::string kServerRoot = "http://host";
 const std::string kPage = "http://host/site/index.html";
 
 // The parser reads its settings when built: give it an empty store of its own, not the user's.
-const std::string& WorkFolder()
+// A plain array, so that it is still there when the exit handler removes the folder.
+char g_workFolder[] = "/tmp/harvestly-bench-XXXXXX";
+
+const char* WorkFolder()
 {
-    static const std::string folder = []
+    static const bool bMade = []
     {
-        char name[] = "/tmp/harvestly-bench-XXXXXX";
-        if (!::mkdtemp(name))
+        if (!::mkdtemp(g_workFolder))
             std::abort();
-        ::setenv("XDG_CONFIG_HOME", name, 1);
-        std::atexit([] { std::filesystem::remove_all(WorkFolder()); });
-        return std::string(name);
+        ::setenv("XDG_CONFIG_HOME", g_workFolder, 1);
+        std::atexit([] { std::filesystem::remove_all(g_workFolder); });
+        return true;
     }();
-    return folder;
+    (void)bMade;
+    return g_workFolder;
 }
 
 // About 80 characters a line, a link every few lines, now and then an entity or an escape.
@@ -72,7 +75,7 @@ std::string OneLinePage(size_t nLinks, size_t bytesPerLink)
 
 std::string WriteFile(const std::string& name, const std::string& text)
 {
-    const std::string path = WorkFolder() + "/" + name;
+    const std::string path = std::string(WorkFolder()) + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
