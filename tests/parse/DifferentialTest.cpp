@@ -118,6 +118,16 @@ struct RunSettings
     unsigned nDepth;
 };
 
+// Stable, readable test names: CTest lists each case by name.
+std::string SettingsName(const ::testing::TestParamInfo<RunSettings>& info)
+{
+    const RunSettings& settings = info.param;
+    if (settings.nUseFilters == 0)
+        return "NoFilterDepth" + std::to_string(settings.nDepth);
+    return std::string(settings.nExclude ? "Exclude" : "Include") + std::to_string(info.index) + "Depth" +
+           std::to_string(settings.nDepth);
+}
+
 class DifferentialRun : public ::testing::TestWithParam<RunSettings>
 {
 };
@@ -189,6 +199,7 @@ TEST_P(DifferentialRun, QueuesTheSameAddressesInTheSameOrder)
 INSTANTIATE_TEST_SUITE_P(Settings, DifferentialRun,
                          ::testing::Values(RunSettings{0, 0, "", 0},
                                            RunSettings{1, 0, "*.gif;*?.htm*;images*;", 2},
-                                           RunSettings{1, 1, "*.html;*a/b*", 3}, RunSettings{1, 0, "", 1}));
+                                           RunSettings{1, 1, "*.html;*a/b*", 3}, RunSettings{1, 0, "", 1}),
+                         SettingsName);
 
 } // namespace
