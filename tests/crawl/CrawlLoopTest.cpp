@@ -1,6 +1,7 @@
 #include "CrawlRunner.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsTable.h"
+#include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
 #include <filesystem>
@@ -9,18 +10,6 @@
 
 namespace
 {
-
-std::set<std::string> FilesIn(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-    {
-        if (entry.is_regular_file())
-            names.insert(std::filesystem::relative(entry.path(), folder).string());
-    }
-    names.erase("error.log");
-    return names;
-}
 
 std::string Links(std::initializer_list<const char*> targets)
 {

@@ -3,6 +3,7 @@
 #include "platform/TimeFormat.h"
 #include "settings/SettingsTable.h"
 #include "support/ScopedNoDacOverride.h"
+#include "support/TempDir.h"
 
 #include <atomic>
 #include <csignal>
@@ -15,18 +16,6 @@ namespace
 {
 
 using StorageTest = FetchTest;
-
-std::set<std::string> FilesIn(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-    {
-        if (entry.is_regular_file())
-            names.insert(std::filesystem::relative(entry.path(), folder).string());
-    }
-    names.erase("error.log");
-    return names;
-}
 
 TEST(LocalNames, MapAddressesBelowTheStartFolderIntoTheDestination)
 {

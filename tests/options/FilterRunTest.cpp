@@ -3,6 +3,7 @@
 #include "crawl/CrawlJob.h"
 #include "crawl/CrawlOwner.h"
 #include "crawl/InternetThread.h"
+#include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 #include "ui/FilterDlg.h"
 #include "ui/ModalHelper.h"
@@ -20,19 +21,6 @@ namespace
 {
 
 using Files = std::set<std::string>;
-
-Files FilesIn(const std::string& folder)
-{
-    Files names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-    {
-        if (entry.is_regular_file())
-            names.insert(std::filesystem::relative(entry.path(), folder).string());
-    }
-    names.erase("error.log");
-    names.erase("shortcut.url");
-    return names;
-}
 
 // Tells the test when the worker has finished a run.
 class CRunWaiter : public ICrawlOwner

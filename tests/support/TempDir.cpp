@@ -52,3 +52,16 @@ void WriteWholeFile(const std::string& path, const std::string& contents)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << contents;
 }
+
+std::set<std::string> FilesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    {
+        if (entry.is_regular_file())
+            names.insert(std::filesystem::relative(entry.path(), folder).string());
+    }
+    names.erase("error.log");
+    names.erase("shortcut.url");
+    return names;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 
 // A throwaway folder for one test, removed with everything in it when the test ends.
@@ -36,4 +37,6 @@ private:
 
 // Small file helpers for assertions.
 std::string ReadWholeFile(const std::string& path);
+// Every file below `folder`, relative to it, leaving out the run's own error.log and shortcut.url.
+std::set<std::string> FilesIn(const std::string& folder);
 void WriteWholeFile(const std::string& path, const std::string& contents);
