@@ -8,6 +8,7 @@
 # (such as /dev/shm) takes the disk's write-back out of the comparison.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source bench/nginx.sh
 rounds=${1:-3}
 out_parent=${2:-}
 
@@ -19,12 +20,11 @@ fetch=build-fetch-bench/bench/fetch/bench_fetch_file
 
 work=$(mktemp -d)
 chmod 755 "$work" # nginx's workers run as another user
-trap '[ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2> /dev/null; rm -rf "$work"' EXIT
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+trap 'stop_nginx "$work"; rm -rf "$work"' EXIT
 mkdir -p "$work/www/files" "$work/config"
 if [ -n "$out_parent" ]; then
     out=$(mktemp -d -p "$out_parent")
-    trap '[ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2> /dev/null; rm -rf "$work" "$out"' EXIT
+    trap 'stop_nginx "$work"; rm -rf "$work" "$out"' EXIT
 else
     out="$work/out"
     mkdir -p "$out"
@@ -33,23 +33,7 @@ fi
 truncate -s 100M "$work/www/files/100m.bin"
 truncate -s 1G "$work/www/files/1g.bin"
 
-cat > "$work/nginx.conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 64; }
-http {
-    default_type application/octet-stream;
-    access_log off;
-    sendfile on;
-    server {
-        listen 127.0.0.1:$port;
-        root $work/www;
-    }
-}
-CONF
-nginx -c "$work/nginx.conf" -p "$work"
-sleep 0.5
+start_nginx "$work" "$work/www"
 # Warm nginx's page cache, so the first measured download does not pay for it alone.
 for size in 100m 1g; do
     curl -s -o /dev/null "http://127.0.0.1:$port/files/$size.bin"

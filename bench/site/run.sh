@@ -5,6 +5,7 @@
 #   bash bench/site/run.sh [PAGES] [BIG_FILES] [BIG_MB]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source bench/nginx.sh
 pages=${1:-2000}
 big_files=${2:-3}
 big_mb=${3:-20}
@@ -15,28 +16,13 @@ cmake --build build-bench --target harvestly-cli > /dev/null
 
 work=$(mktemp -d)
 chmod 755 "$work" # nginx workers read the site as an unprivileged user
-trap '[ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2> /dev/null; rm -rf "$work"' EXIT
+trap 'stop_nginx "$work"; rm -rf "$work"' EXIT
+# The pages name their server in full addresses: the port is chosen before the site is written.
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 bench/site/make_site.py "$work/www" --pages "$pages" --big-files "$big_files" --big-mb "$big_mb" \
     --host "127.0.0.1:$port"
 
-cat > "$work/nginx.conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 256; }
-http {
-    include /etc/nginx/mime.types;
-    default_type application/octet-stream;
-    access_log off;
-    server {
-        listen 127.0.0.1:$port;
-        root $work/www;
-    }
-}
-CONF
-nginx -c "$work/nginx.conf" -p "$work"
-sleep 0.5
+start_nginx "$work" "$work/www" "$port"
 
 start="http://127.0.0.1:$port/site/index.html"
 export XDG_CONFIG_HOME="$work/config" # a fresh settings store: no stored filters or depth
