@@ -11,11 +11,6 @@ namespace
 constexpr size_t kBlockSize = 64 * 1024;
 constexpr size_t kNotFound = static_cast<size_t>(-1);
 
-std::uint64_t HashOf(std::string_view address)
-{
-    return std::hash<std::string_view>{}(address);
-}
-
 std::uint32_t TagOf(std::uint64_t hash)
 {
     return static_cast<std::uint32_t>(hash >> 32);
@@ -23,9 +18,19 @@ std::uint32_t TagOf(std::uint64_t hash)
 
 } // namespace
 
+std::uint64_t CAddressIndex::Hash(std::string_view address)
+{
+    return std::hash<std::string_view>{}(address);
+}
+
 std::optional<std::string_view> CAddressIndex::Add(std::string_view address, bool bOnlyIfAbsent)
 {
-    const std::uint64_t hash = HashOf(address);
+    return Add(address, Hash(address), bOnlyIfAbsent);
+}
+
+std::optional<std::string_view> CAddressIndex::Add(std::string_view address, std::uint64_t hash,
+                                                   bool bOnlyIfAbsent)
+{
     const size_t found = FindSlot(address, hash);
     if (found != kNotFound)
     {
@@ -44,7 +49,7 @@ std::optional<std::string_view> CAddressIndex::Add(std::string_view address, boo
         i = (i + 1) & mask;
     if (m_slots[i].entry == kEmpty)
         ++m_nUsed;
-    m_entries.push_back({Store(address), 1});
+    m_entries.push_back({Store(address), 1, static_cast<std::uint32_t>(hash)});
     m_slots[i] = {TagOf(hash), static_cast<std::uint32_t>(m_entries.size())};
     ++m_nLive;
     return m_entries.back().text;
@@ -52,7 +57,7 @@ std::optional<std::string_view> CAddressIndex::Add(std::string_view address, boo
 
 void CAddressIndex::Remove(std::string_view address)
 {
-    const size_t found = FindSlot(address, HashOf(address));
+    const size_t found = FindSlot(address, Hash(address));
     if (found == kNotFound)
         return;
     if (--m_entries[m_slots[found].entry - 1].count == 0)
@@ -64,7 +69,18 @@ void CAddressIndex::Remove(std::string_view address)
 
 bool CAddressIndex::Contains(std::string_view address) const
 {
-    return FindSlot(address, HashOf(address)) != kNotFound;
+    return Contains(address, Hash(address));
+}
+
+bool CAddressIndex::Contains(std::string_view address, std::uint64_t hash) const
+{
+    return FindSlot(address, hash) != kNotFound;
+}
+
+void CAddressIndex::Prefetch(std::uint64_t hash) const
+{
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
 }
 
 // The table keeps its size: lists that empty and fill again do not grow it step by step again.
@@ -111,7 +127,7 @@ void CAddressIndex::Rehash()
     {
         if (slot.entry == kEmpty || slot.entry == kRemoved)
             continue;
-        size_t i = HashOf(m_entries[slot.entry - 1].text) & mask;
+        size_t i = m_entries[slot.entry - 1].home & mask;
         while (m_slots[i].entry != kEmpty)
             i = (i + 1) & mask;
         m_slots[i] = slot;

@@ -19,12 +19,21 @@ public:
     CAddressIndex(const CAddressIndex&) = delete;
     CAddressIndex& operator=(const CAddressIndex&) = delete;
 
+    // Every index hashes an address the same way, so a caller that asks several indexes about
+    // one address hashes it once and passes the result to the overloads taking a hash.
+    static std::uint64_t Hash(std::string_view address);
+
     // Counts one more holder of `address` and returns the stored text; when `bOnlyIfAbsent` and
     // the address already has a holder, changes nothing and returns nothing.
     std::optional<std::string_view> Add(std::string_view address, bool bOnlyIfAbsent);
+    std::optional<std::string_view> Add(std::string_view address, std::uint64_t hash, bool bOnlyIfAbsent);
     // Counts one holder less; nothing happens when the address has none.
     void Remove(std::string_view address);
     bool Contains(std::string_view address) const;
+    bool Contains(std::string_view address, std::uint64_t hash) const;
+    // Starts loading the slot where a look-up of `hash` begins, so that work done meanwhile hides
+    // the cache miss of a large table.
+    void Prefetch(std::uint64_t hash) const;
     void Clear();
 
 private:
@@ -37,6 +46,7 @@ private:
     {
         std::string_view text;
         std::uint32_t count;
+        std::uint32_t home; // low half of the hash: growing the table rehashes no text
     };
 
     static constexpr std::uint32_t kEmpty = 0;

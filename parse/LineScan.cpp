@@ -21,22 +21,27 @@ bool IsDelimiter(char c)
 }
 
 // ASCII letters only, as AsciiText lowers them, in a form the compiler can vectorise: lowering
-// every line is a good part of the parse time.
-std::string LowerAscii(std::string_view text)
+// every line is a good part of the parse time. Plain pointers, since stores through a string's
+// operator[] make the compiler reload its data pointer for every byte.
+std::string_view LowerAscii(std::string_view text, std::string& lower)
 {
-    std::string lower(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i)
+    if (lower.size() < text.size())
+        lower.resize(std::max(text.size(), lower.size() * 2));
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+    unsigned char* out = reinterpret_cast<unsigned char*>(lower.data());
+    const size_t size = text.size();
+    for (size_t i = 0; i < size; ++i)
     {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        lower[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
+        const unsigned char c = in[i];
+        out[i] = static_cast<unsigned char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
     }
-    return lower;
+    return std::string_view(lower.data(), size);
 }
 
 // The same as find. Over long text glibc's memmem wins: it does not stop at every byte that
 // starts the keyword, and keywords begin with letters common in text; over short text its set-up
 // costs more than it saves.
-size_t Find(const std::string& text, std::string_view keyword, size_t from)
+size_t Find(std::string_view text, std::string_view keyword, size_t from)
 {
     if (from >= text.size())
         return std::string::npos;
@@ -47,7 +52,7 @@ size_t Find(const std::string& text, std::string_view keyword, size_t from)
 }
 
 // The same as rfind, stepping back from '.' to '.' rather than byte by byte.
-size_t LastOccurrence(const std::string& text, std::string_view keyword)
+size_t LastOccurrence(std::string_view text, std::string_view keyword)
 {
     size_t end = text.size();
     while (end > 0)
@@ -56,7 +61,7 @@ size_t LastOccurrence(const std::string& text, std::string_view keyword)
         if (!found)
             break;
         const size_t at = static_cast<size_t>(static_cast<const char*>(found) - text.data());
-        if (std::string_view(text).substr(at).starts_with(keyword))
+        if (text.substr(at).starts_with(keyword))
             return at;
         end = at;
     }
@@ -65,7 +70,18 @@ size_t LastOccurrence(const std::string& text, std::string_view keyword)
 
 } // namespace
 
-CLineScan::CLineScan(std::string_view line) : m_line(line), m_lower(LowerAscii(line))
+CLineScan::CLineScan(std::string_view line) : m_line(line), m_lower(LowerAscii(line, m_ownLower))
+{
+    Start();
+}
+
+CLineScan::CLineScan(std::string_view line, std::string& lower)
+    : m_line(line), m_lower(LowerAscii(line, lower))
+{
+    Start();
+}
+
+void CLineScan::Start()
 {
     m_nNextSrc = Find(m_lower, kSrc, 0);
     m_nNextOpen = Find(m_lower, kOpen, 0);
@@ -78,7 +94,7 @@ bool CLineScan::Next(std::string& link)
     link.clear();
     if (m_bDone)
         return false;
-    if (std::string_view(m_lower).substr(m_nOffset).starts_with(kScript))
+    if (m_lower.substr(m_nOffset).starts_with(kScript))
         return End();
 
     const size_t src = NextOccurrence(kSrc, m_nNextSrc);

@@ -14,6 +14,11 @@ class CLineScan
 {
 public:
     explicit CLineScan(std::string_view line);
+    // Lowers the line into `lower`, which must outlive the scan: a caller scanning line after
+    // line keeps one buffer, so a long line costs no allocation and no zero-filling each time.
+    CLineScan(std::string_view line, std::string& lower);
+    CLineScan(const CLineScan&) = delete;
+    CLineScan& operator=(const CLineScan&) = delete;
 
     // The next link value, in the case it has in the page ("HTTP" at its start lowered). It may
     // be empty. False when the line holds no further value.
@@ -27,8 +32,11 @@ private:
     size_t SkipBlanks(size_t pos) const;
     bool End();
 
+    void Start();
+
     std::string_view m_line;
-    std::string m_lower;
+    std::string m_ownLower; // for scans given no buffer
+    std::string_view m_lower;
     size_t m_nOffset = 0;
     bool m_bDone = false;
     // Position of each keyword's next occurrence at or after m_nOffset (npos: none left).

@@ -1,6 +1,7 @@
 #include "parse/LinkParser.h"
 
 #include "app/MainApp.h"
+#include "parse/AddressIndex.h"
 #include "parse/LineReader.h"
 #include "parse/LineScan.h"
 #include "parse/UrlQueue.h"
@@ -161,7 +162,7 @@ void CLinkParser::Fail(const std::string& strMessage)
 
 void CLinkParser::AcceptLinks(const std::string& line)
 {
-    CLineScan scan(line);
+    CLineScan scan(line, m_strLower);
     std::string link;
     bool bPage = false;
     while (NextLink(scan, link, bPage))
@@ -178,13 +179,14 @@ void CLinkParser::Accept(std::string& address, bool bPage)
     CollapseSlashes(address);
     if (address.find(m_strStartDir) == std::string::npos || !DepthAllowed(address))
         return;
-    if (m_pVisited->Contains(address))
+    const std::uint64_t hash = CAddressIndex::Hash(address);
+    if (m_pVisited->Contains(address, hash))
         return;
     // Pages are fetched even when the filter rejects them, so that their links are followed.
     if (bPage)
-        m_pQueue->PushBackIfAbsent(address, PassesFilter(address));
+        m_pQueue->PushBackIfAbsent(address, hash, PassesFilter(address));
     else if (PassesFilter(address))
-        m_pQueue->PushFrontIfAbsent(address, true);
+        m_pQueue->PushFrontIfAbsent(address, hash, true);
 }
 
 bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) const

@@ -79,4 +79,6 @@ private:
     std::string m_strObjectFolder;
     // Reused for every link, so that accepting one costs no allocation once it has grown.
     std::string m_strAddress;
+    // The lowered copy of each line, reused for the same reason.
+    std::string m_strLower;
 };

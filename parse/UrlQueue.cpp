@@ -12,27 +12,38 @@ void CUrlQueue::Reset()
 
 void CUrlQueue::PushBack(const std::string& address, bool bKeep)
 {
-    Add(address, bKeep, false, false);
+    Add(address, CAddressIndex::Hash(address), bKeep, false, false);
 }
 
 void CUrlQueue::PushFront(const std::string& address, bool bKeep)
 {
-    Add(address, bKeep, true, false);
+    Add(address, CAddressIndex::Hash(address), bKeep, true, false);
 }
 
 bool CUrlQueue::PushBackIfAbsent(const std::string& address, bool bKeep)
 {
-    return Add(address, bKeep, false, true);
+    return Add(address, CAddressIndex::Hash(address), bKeep, false, true);
 }
 
 bool CUrlQueue::PushFrontIfAbsent(const std::string& address, bool bKeep)
 {
-    return Add(address, bKeep, true, true);
+    return Add(address, CAddressIndex::Hash(address), bKeep, true, true);
 }
 
-bool CUrlQueue::Add(const std::string& address, bool bKeep, bool bFront, bool bOnlyIfAbsent)
+bool CUrlQueue::PushBackIfAbsent(const std::string& address, std::uint64_t hash, bool bKeep)
 {
-    const std::optional<std::string_view> stored = m_index.Add(address, bOnlyIfAbsent);
+    return Add(address, hash, bKeep, false, true);
+}
+
+bool CUrlQueue::PushFrontIfAbsent(const std::string& address, std::uint64_t hash, bool bKeep)
+{
+    return Add(address, hash, bKeep, true, true);
+}
+
+bool CUrlQueue::Add(const std::string& address, std::uint64_t hash, bool bKeep, bool bFront,
+                    bool bOnlyIfAbsent)
+{
+    const std::optional<std::string_view> stored = m_index.Add(address, hash, bOnlyIfAbsent);
     if (!stored)
         return false;
     const Entry entry{*stored, bKeep};

@@ -45,6 +45,10 @@ public:
     // Find, then push when not found, with one look-up.
     bool PushBackIfAbsent(const std::string& address, bool bKeep);
     bool PushFrontIfAbsent(const std::string& address, bool bKeep);
+    // The same, given CAddressIndex::Hash(address).
+    bool PushBackIfAbsent(const std::string& address, std::uint64_t hash, bool bKeep);
+    bool PushFrontIfAbsent(const std::string& address, std::uint64_t hash, bool bKeep);
+    void Prefetch(std::uint64_t hash) const { m_index.Prefetch(hash); }
 
     // Exact, case-sensitive; the same answer as a search of every entry, in constant time.
     bool Find(const std::string& address) const;
@@ -66,7 +70,7 @@ private:
         bool bKeep;
     };
 
-    bool Add(const std::string& address, bool bKeep, bool bFront, bool bOnlyIfAbsent);
+    bool Add(const std::string& address, std::uint64_t hash, bool bKeep, bool bFront, bool bOnlyIfAbsent);
     void PublishCount();
     void ShownChanged();
     void TopUpShownLines();

@@ -11,6 +11,11 @@ bool CVisitedList::Contains(const std::string& address) const
     return m_index.Contains(address);
 }
 
+bool CVisitedList::Contains(const std::string& address, std::uint64_t hash) const
+{
+    return m_index.Contains(address, hash);
+}
+
 void CVisitedList::Clear()
 {
     m_order.clear();

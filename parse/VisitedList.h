@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ public:
     void Add(const std::string& address);
     // Exact, case-sensitive; the same answer as a search of every entry, in constant time.
     bool Contains(const std::string& address) const;
+    // The same, given CAddressIndex::Hash(address).
+    bool Contains(const std::string& address, std::uint64_t hash) const;
+    void Prefetch(std::uint64_t hash) const { m_index.Prefetch(hash); }
     long Count() const { return m_nCount.load(std::memory_order_relaxed); }
     void Clear();
 

@@ -35,6 +35,23 @@ TEST(AddressIndex, CountsHoldersExactly)
     EXPECT_FALSE(index.Contains(""));
 }
 
+// Callers hash an address once for several indexes: both ways of asking must agree.
+TEST(AddressIndex, AGivenHashFindsWhatThePlainCallsStore)
+{
+    CAddressIndex index;
+    const std::string a = "http://host/a/";
+    const std::string b = "http://host/b.html";
+    EXPECT_FALSE(index.Contains(a, CAddressIndex::Hash(a)));
+    index.Add(a, false);
+    EXPECT_TRUE(index.Contains(a, CAddressIndex::Hash(a)));
+    EXPECT_FALSE(index.Contains(b, CAddressIndex::Hash(b)));
+    EXPECT_EQ(index.Add(b, CAddressIndex::Hash(b), true), b);
+    EXPECT_TRUE(index.Contains(b));
+    EXPECT_FALSE(index.Add(b, CAddressIndex::Hash(b), true).has_value());
+    index.Remove(b);
+    EXPECT_FALSE(index.Contains(b, CAddressIndex::Hash(b)));
+}
+
 // Random adds and removes against a plain map of counts: growth, tombstones and their reuse
 // must never lose or invent an address, and stored texts must stay put.
 TEST(AddressIndex, FollowsAPlainMapThroughGrowthAndRemovals)

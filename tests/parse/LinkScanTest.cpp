@@ -99,6 +99,29 @@ TEST(LinkScan, MultiByteTextIsKeptWhole)
     EXPECT_EQ(LinkValues("\xff\xfe<a href='\xc3(x.html'>"), Values{"\xc3(x.html"});
 }
 
+// Lines scanned one after another share one lowering buffer; what a longer line left in it must
+// never be found in a shorter one.
+TEST(LinkScan, AReusedLoweringBufferHoldsNothingOfTheLineBefore)
+{
+    std::string lower;
+    const auto scanAll = [&lower](const std::string& line)
+    {
+        Values values;
+        CLineScan scan(line, lower);
+        for (std::string link; scan.Next(link);)
+            values.push_back(link);
+        return values;
+    };
+    EXPECT_EQ(scanAll("<p>a long line of text before <a HREF='Old.html'> x.open('o.html')</p>"),
+              (Values{"Old.html", "o.html"}));
+    EXPECT_EQ(scanAll("<p>"), Values{});
+    EXPECT_EQ(scanAll("SRC='New.gif' "), Values{"New.gif"});
+    EXPECT_EQ(scanAll(""), Values{});
+    EXPECT_EQ(scanAll("<a href='x.html'> x.open('p.html') and a long tail, then location.href"),
+              Values{"p.html"});
+    EXPECT_EQ(scanAll("<a href='y.html'>"), Values{"y.html"}) << "the \".href\" before is not this line's";
+}
+
 TEST(Decoding, EntitiesRestartUntilNoneIsLeft)
 {
     const auto decoded = [](std::string line)
