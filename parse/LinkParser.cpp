@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace
 {
@@ -160,33 +161,56 @@ void CLinkParser::Fail(const std::string& strMessage)
         pApp->WriteErrorLog(m_strLastError, false);
 }
 
+// Each link is queued only once the next one has been found: its look-ups in the visited list
+// and the queue touch large tables at random, and finding the next link meanwhile hides most of
+// the wait for memory. Neither the scan nor the filter depends on the queue, so the queue sees
+// the same operations in the same order.
 void CLinkParser::AcceptLinks(const std::string& line)
 {
     CLineScan scan(line, m_strLower);
     std::string link;
     bool bPage = false;
+    bool bWaiting = false;
     while (NextLink(scan, link, bPage))
     {
-        m_strAddress = link.front() == '/' ? m_strServerRoot : m_strBaseUrl;
-        m_strAddress += link;
-        Accept(m_strAddress, bPage);
+        if (!Prepare(m_next, link, bPage))
+            continue;
+        if (bWaiting)
+            Queue(m_waiting);
+        std::swap(m_waiting, m_next);
+        bWaiting = true;
     }
+    if (bWaiting)
+        Queue(m_waiting);
 }
 
-void CLinkParser::Accept(std::string& address, bool bPage)
+// Resolves the link into an address worth looking up and starts loading what the look-ups need.
+bool CLinkParser::Prepare(Candidate& candidate, const std::string& link, bool bPage)
 {
+    std::string& address = candidate.address;
+    address = link.front() == '/' ? m_strServerRoot : m_strBaseUrl;
+    address += link;
     ResolveParentSteps(address);
     CollapseSlashes(address);
     if (address.find(m_strStartDir) == std::string::npos || !DepthAllowed(address))
-        return;
-    const std::uint64_t hash = CAddressIndex::Hash(address);
-    if (m_pVisited->Contains(address, hash))
+        return false;
+    candidate.hash = CAddressIndex::Hash(address);
+    candidate.bPage = bPage;
+    m_pVisited->Prefetch(candidate.hash);
+    m_pQueue->Prefetch(candidate.hash);
+    return true;
+}
+
+void CLinkParser::Queue(const Candidate& candidate)
+{
+    const std::string& address = candidate.address;
+    if (m_pVisited->Contains(address, candidate.hash))
         return;
     // Pages are fetched even when the filter rejects them, so that their links are followed.
-    if (bPage)
-        m_pQueue->PushBackIfAbsent(address, hash, PassesFilter(address));
+    if (candidate.bPage)
+        m_pQueue->PushBackIfAbsent(address, candidate.hash, PassesFilter(address));
     else if (PassesFilter(address))
-        m_pQueue->PushFrontIfAbsent(address, hash, true);
+        m_pQueue->PushFrontIfAbsent(address, candidate.hash, true);
 }
 
 bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) const

@@ -60,7 +60,16 @@ public:
 private:
     void ReadSettings();
     void Fail(const std::string& strMessage);
-    void Accept(std::string& address, bool bPage);
+    // A resolved link waiting to be queued.
+    struct Candidate
+    {
+        std::string address;
+        std::uint64_t hash = 0;
+        bool bPage = false;
+    };
+
+    bool Prepare(Candidate& candidate, const std::string& link, bool bPage);
+    void Queue(const Candidate& candidate);
 
     CUrlQueue* m_pQueue;
     const CVisitedList* m_pVisited;
@@ -77,8 +86,9 @@ private:
     // From the page address, for NextLink: "http://host[:port]" and the folder of its object.
     std::string m_strSitePrefix;
     std::string m_strObjectFolder;
-    // Reused for every link, so that accepting one costs no allocation once it has grown.
-    std::string m_strAddress;
+    // Reused for every link, so that accepting one costs no allocation once they have grown.
+    Candidate m_waiting;
+    Candidate m_next;
     // The lowered copy of each line, reused for the same reason.
     std::string m_strLower;
 };

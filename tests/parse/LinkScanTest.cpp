@@ -122,6 +122,20 @@ TEST(LinkScan, AReusedLoweringBufferHoldsNothingOfTheLineBefore)
     EXPECT_EQ(scanAll("<a href='y.html'>"), Values{"y.html"}) << "the \".href\" before is not this line's";
 }
 
+// Keywords are searched close ahead first and further on in a second search: one found wherever
+// it lies, a keyword cut by the border between the two searches included.
+TEST(LinkScan, KeywordsAreFoundAtAnyDistanceAhead)
+{
+    for (size_t gap = 0; gap < 2100; gap += gap < 480 || (gap > 560 && gap < 1990) ? 37 : 1)
+    {
+        const std::string filler(gap, 'x');
+        EXPECT_EQ(LinkValues(filler + "HREF='a.html'"), Values{"a.html"}) << gap;
+        EXPECT_EQ(LinkValues("src='a.gif' " + filler + "x.Open('b.html') " + filler + "src='c.gif' "),
+                  (Values{"a.gif", "b.html", "c.gif"}))
+            << gap;
+    }
+}
+
 TEST(Decoding, EntitiesRestartUntilNoneIsLeft)
 {
     const auto decoded = [](std::string line)
