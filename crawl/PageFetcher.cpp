@@ -78,6 +78,24 @@ void CPageFetcher::ReportFailure(const CTearException& e)
     Report("Error: Exiting with CTearException(" + std::to_string(e.m_nCode) + ")");
 }
 
+template <typename Result, typename Body>
+Result CPageFetcher::Guarded(Result failed, Body&& body)
+{
+    try
+    {
+        return body();
+    }
+    catch (const CInternetException& e)
+    {
+        ReportFailure(e);
+    }
+    catch (const CTearException& e)
+    {
+        ReportFailure(e);
+    }
+    return failed;
+}
+
 void CPageFetcher::EnsureSession()
 {
     if (!m_pSession)
@@ -88,81 +106,59 @@ bool CPageFetcher::EnsureConnection()
 {
     if (m_pConnection)
         return true;
-    try
-    {
-        const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir);
-        if (!parts || parts->scheme != "http")
-        {
-            ShowMessageBox("Error: can only use URLs beginning with http://", MsgButtons::Ok, MsgIcon::None,
-                           "Error");
-            throw CTearException(CTearException::kNotHttp);
-        }
-        // The port stays in the server root, so cutting it off an address leaves the object path.
-        m_strServerRoot = parts->ServerRoot();
-        m_pConnection = m_pSession->GetHttpConnection(parts->host, parts->port, m_strUser, m_strPassword);
-        return true;
-    }
-    catch (const CInternetException& e)
-    {
-        ReportFailure(e);
-    }
-    catch (const CTearException& e)
-    {
-        ReportFailure(e);
-    }
-    return false;
+    return Guarded(false,
+                   [this]
+                   {
+                       const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir);
+                       if (!parts || parts->scheme != "http")
+                       {
+                           ShowMessageBox("Error: can only use URLs beginning with http://", MsgButtons::Ok,
+                                          MsgIcon::None, "Error");
+                           throw CTearException(CTearException::kNotHttp);
+                       }
+                       // The port stays in the server root, so cutting it off an address leaves the object
+                       // path.
+                       m_strServerRoot = parts->ServerRoot();
+                       m_pConnection =
+                           m_pSession->GetHttpConnection(parts->host, parts->port, m_strUser, m_strPassword);
+                       return true;
+                   });
 }
 
 bool CPageFetcher::SendGet(std::int64_t& nLength, std::string strObject, bool& bNotFound,
                            std::optional<std::int64_t>& lastModified, std::string& strContentType)
 {
-    try
-    {
-        bNotFound = false;
-        CloseRequest();
-        m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
-        m_pFile->AddRequestHeaders(kRequestHeaders, true);
-        m_pFile->SendRequest();
+    return Guarded(false,
+                   [&]
+                   {
+                       bNotFound = false;
+                       CloseRequest();
+                       m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
+                       m_pFile->AddRequestHeaders(kRequestHeaders, true);
+                       m_pFile->SendRequest();
 
-        const long nStatus = m_pFile->QueryStatusCode();
-        if (nStatus == 401)
-            throw CTearException(CTearException::kAccessDenied);
-        if (nStatus == 404)
-        {
-            CloseRequest();
-            Report("Link not found: " + strObject);
-            bNotFound = true;
-            return true;
-        }
-        lastModified = m_pFile->QueryLastModified();
-        nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
-        strContentType = m_pFile->QueryHeader("Content-Type");
-        return true;
-    }
-    catch (const CInternetException& e)
-    {
-        ReportFailure(e);
-    }
-    catch (const CTearException& e)
-    {
-        ReportFailure(e);
-    }
-    return false;
+                       const long nStatus = m_pFile->QueryStatusCode();
+                       if (nStatus == 401)
+                           throw CTearException(CTearException::kAccessDenied);
+                       if (nStatus == 404)
+                       {
+                           CloseRequest();
+                           Report("Link not found: " + strObject);
+                           bNotFound = true;
+                           return true;
+                       }
+                       lastModified = m_pFile->QueryLastModified();
+                       nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
+                       strContentType = m_pFile->QueryHeader("Content-Type");
+                       return true;
+                   });
 }
 
 size_t CPageFetcher::ReadChunk(void* pBuffer, size_t nCount)
 {
     if (!m_pFile)
         return 0;
-    try
-    {
-        return m_pFile->Read(pBuffer, nCount);
-    }
-    catch (const CInternetException& e)
-    {
-        ReportFailure(e);
-    }
-    return 0;
+    return Guarded(size_t{0}, [&] { return m_pFile->Read(pBuffer, nCount); });
 }
 
 void CPageFetcher::CloseRequest()

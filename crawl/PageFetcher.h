@@ -80,6 +80,9 @@ private:
     void Report(std::string strMessage);
     void ReportFailure(const CInternetException& e);
     void ReportFailure(const CTearException& e);
+    // Runs `body`; a failure of the HTTP client or of the program becomes one log line and `failed`.
+    template <typename Result, typename Body>
+    Result Guarded(Result failed, Body&& body);
     std::string TypeFromName() const;
     bool LocalPathIsInside() const;
     bool WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified, bool bKeepOldCopy);
