@@ -253,11 +253,7 @@ TEST_F(RunControlTest, AFailingSiteReportsFailureAlsoWhenStopWasPressedFirst)
     Open(dialog, m_server.Url("/broken/index.html"), m_app.Destination());
     ClickGo(dialog);
     ASSERT_TRUE(WaitForIdle(dialog));
-    ASSERT_EQ(m_app.Boxes().Count(), 1u);
-    EXPECT_EQ(m_app.Boxes().Shown()[0].text, "Site processing failed.");
-    EXPECT_EQ(m_app.Boxes().Shown()[0].caption, "Failure");
-    EXPECT_EQ(TipsSinceAdd().back(), "Site processing stopped due to error.");
-    EXPECT_EQ(LogMessages().back(), "Site processing failed.");
+    ASSERT_NO_FATAL_FAILURE(ExpectFailureReported());
     ExpectIdleWindow(dialog, "&Go");
 
     // With retries allowed, only the stop keeps the broken file from being asked for again.
@@ -269,11 +265,7 @@ TEST_F(RunControlTest, AFailingSiteReportsFailureAlsoWhenStopWasPressedFirst)
     ASSERT_TRUE(m_server.WaitForRequest("/slow/index.html"));
     ClickGo(dialog);
     ASSERT_TRUE(WaitForIdle(dialog));
-    ASSERT_EQ(m_app.Boxes().Count(), 1u);
-    EXPECT_EQ(m_app.Boxes().Shown()[0].text, "Site processing failed.");
-    EXPECT_EQ(m_app.Boxes().Shown()[0].caption, "Failure");
-    EXPECT_EQ(TipsSinceAdd().back(), "Site processing stopped due to error.");
-    EXPECT_EQ(LogMessages().back(), "Site processing failed.");
+    ASSERT_NO_FATAL_FAILURE(ExpectFailureReported());
     // A stopped run makes no further attempt at the broken file.
     EXPECT_EQ(m_server.CountOf("/slow/index.html"), 1u);
 }

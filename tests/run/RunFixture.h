@@ -70,6 +70,16 @@ protected:
         return messages;
     }
 
+    // One failure outcome: its box, tray tip and log line.
+    void ExpectFailureReported()
+    {
+        ASSERT_EQ(m_app.Boxes().Count(), 1u);
+        EXPECT_EQ(m_app.Boxes().Shown()[0].text, "Site processing failed.");
+        EXPECT_EQ(m_app.Boxes().Shown()[0].caption, "Failure");
+        EXPECT_EQ(TipsSinceAdd().back(), "Site processing stopped due to error.");
+        EXPECT_EQ(LogMessages().back(), "Site processing failed.");
+    }
+
     static void ExpectIdleWindow(CMainDlg& dialog, const std::string& goCaption)
     {
         EXPECT_FALSE(dialog.m_bRunning);
