@@ -15,7 +15,7 @@ packages=(
     python3
 )
 if [ "${1:-}" = "--bench" ]; then
-    packages+=(nginx-light wget curl time)
+    packages+=(nginx-light wget wget2 curl time python3.11-doc strace linux-perf)
 fi
 if [ "${1:-}" = "--screenshots" ]; then
     packages+=(xvfb xauth imagemagick)
