@@ -59,6 +59,10 @@ public:
         }
         if (!m_error.empty())
             return {std::nullopt, m_error};
+        // A list given here names the files to keep unless --exclude says otherwise, whatever
+        // mode the store was left in.
+        if (m_bFilter && !m_bExclude)
+            m_options.settingOverrides.emplace_back(kValueFilterExclude, "0");
         if (m_options.bHelp || m_options.bVersion)
             return {m_options, {}};
         if (positional.size() != 2)
@@ -157,14 +161,14 @@ private:
         {
             if (auto value = Value(name, inlineValue, bHasInline))
             {
+                m_bFilter = true;
                 setting(kValueUseFilters, "1");
                 setting(kValueFilter, *value);
             }
         }
         else if (name == "--exclude")
         {
-            bool bExclude = false;
-            flag(bExclude);
+            flag(m_bExclude);
             setting(kValueFilterExclude, "1");
         }
         else if (name == "--continue-on-error")
@@ -189,6 +193,8 @@ private:
     size_t m_index = 0;
     CliOptions m_options;
     std::string m_error;
+    bool m_bFilter = false;
+    bool m_bExclude = false;
 };
 
 } // namespace

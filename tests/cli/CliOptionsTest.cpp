@@ -3,6 +3,7 @@
 #include "cli/ProgressLine.h"
 #include "settings/SettingsTable.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace
@@ -31,6 +32,36 @@ TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
         {kValueFilter, "*.gif;*.png"}, {kValueFilterExclude, "1"},
     };
     EXPECT_EQ(options.settingOverrides, expected);
+}
+
+TEST(CliOptions, AFilterListKeepsItsFilesUnlessExcludeIsGiven)
+{
+    // The store may hold exclude mode from the window: a list given here must not silently invert.
+    CliParseResult parsed = ParseCliOptions({"--filter", "*.gif", "http://host/", "dest"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->settingOverrides,
+              (Overrides{{kValueUseFilters, "1"}, {kValueFilter, "*.gif"}, {kValueFilterExclude, "0"}}));
+
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--exclude", "--filter=*.gif", "http://host/", "dest"},
+          std::vector<std::string>{"--filter=*.gif", "--exclude", "http://host/", "dest"}})
+    {
+        parsed = ParseCliOptions(arguments);
+        ASSERT_TRUE(parsed.options);
+        const Overrides& overrides = parsed.options->settingOverrides;
+        EXPECT_EQ(
+            std::count(overrides.begin(), overrides.end(), Overrides::value_type{kValueFilterExclude, "1"}),
+            1);
+        EXPECT_EQ(
+            std::count(overrides.begin(), overrides.end(), Overrides::value_type{kValueFilterExclude, "0"}),
+            0)
+            << testing::PrintToString(arguments);
+    }
+
+    // --exclude alone turns the stored list into an exclude list; no list given, no mode forced.
+    parsed = ParseCliOptions({"--exclude", "http://host/", "dest"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->settingOverrides, (Overrides{{kValueFilterExclude, "1"}}));
 }
 
 TEST(CliOptions, WithoutOptionsTheStoredSettingsApply)

@@ -93,6 +93,8 @@ TEST_F(CliRun, OptionsApplyToThisRunAndLeaveTheStoreAlone)
         CRegistryKey key;
         ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
         ASSERT_TRUE(key.WriteDword(0, kValueUseFilters));
+        // Left behind by the window's filter dialog; --filter still names the files to keep.
+        ASSERT_TRUE(key.WriteDword(1, kValueFilterExclude));
         ASSERT_TRUE(key.WriteDword(0, kValueRetries));
     }
     const std::string storedBefore = StoreText();
