@@ -13,6 +13,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-wqy-microhei
     python3
+    desktop-file-utils appstream man-db
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(nginx-light wget wget2 curl time python3.11-doc strace linux-perf)
