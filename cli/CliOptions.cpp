@@ -57,6 +57,8 @@ public:
             else
                 positional.push_back(argument);
         }
+        if (m_error.empty() && m_options.bAskPassword && m_options.bPasswordGiven)
+            m_error = "--ask-password and --password cannot be used together";
         if (!m_error.empty())
             return {std::nullopt, m_error};
         // A list given here names the files to keep unless --exclude says otherwise, whatever
@@ -125,8 +127,13 @@ private:
         else if (name == "-p" || name == "--password")
         {
             if (auto value = Value(name, inlineValue, bHasInline))
+            {
                 m_options.strPassword = *value;
+                m_options.bPasswordGiven = true;
+            }
         }
+        else if (name == "--ask-password")
+            flag(m_options.bAskPassword);
         else if (name == "--file-check")
         {
             if (auto value = Value(name, inlineValue, bHasInline))
@@ -210,7 +217,9 @@ const char* CliUsageText()
            "Mirror the folder of the http:// page ADDRESS into the folder DESTINATION.\n"
            "\n"
            "  -u, --user ID             user id for HTTP authentication\n"
-           "  -p, --password PASSWORD   password for HTTP authentication\n"
+           "  -p, --password PASSWORD   password for HTTP authentication (seen in the process\n"
+           "                            list; without -p, HARVESTLY_PASSWORD is read)\n"
+           "      --ask-password        ask for the password on the terminal, without echo\n"
            "  -c, --crawl               look for links in every fetched page, not only the first\n"
            "      --file-check MODE     existing files: skip, replace (newer on the server),\n"
            "                            rename (keep the old copy under a dated name)\n"

@@ -12,6 +12,8 @@ struct CliOptions
     std::string strDestination;
     std::string strUserId;
     std::string strPassword;
+    bool bPasswordGiven = false; // -p given, even empty: HARVESTLY_PASSWORD is not read
+    bool bAskPassword = false;
     bool bCrawl = false;
     bool bYes = false;
     bool bQuiet = false;

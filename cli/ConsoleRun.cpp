@@ -4,6 +4,7 @@
 #include "app/SessionLog.h"
 #include "app/ShortcutFile.h"
 #include "cli/InterruptSignals.h"
+#include "cli/PasswordPrompt.h"
 #include "cli/ProgressLine.h"
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -56,7 +58,7 @@ CConsoleRun::~CConsoleRun()
 
 int CConsoleRun::Run()
 {
-    if (!ValidateAddress() || !PrepareDestination())
+    if (!ValidateAddress() || !ReadPassword() || !PrepareDestination())
         return kStatusBadInput;
 
     ApplySettingOverrides();
@@ -70,7 +72,7 @@ int CConsoleRun::Run()
         PrintError("Unable to create internet thread.");
         return kStatusFailed;
     }
-    m_pJob = new CCrawlJob(m_options.strAddress, m_strDestination, m_options.strUserId, m_options.strPassword,
+    m_pJob = new CCrawlJob(m_options.strAddress, m_strDestination, m_options.strUserId, m_strPassword,
                            m_options.bCrawl);
     m_pWorker->SetOwner(this);
     m_pWorker->SetJob(m_pJob);
@@ -87,6 +89,31 @@ bool CConsoleRun::ValidateAddress()
         return true;
     PrintError("can only use addresses beginning with http:// (got \"" + m_options.strAddress + "\")");
     return false;
+}
+
+// -p wins; then the terminal when asked for; then the environment, which, unlike the command
+// line, other users cannot read in the process list.
+bool CConsoleRun::ReadPassword()
+{
+    m_strPassword = m_options.strPassword;
+    if (m_options.bAskPassword)
+    {
+        const std::string prompt =
+            m_options.strUserId.empty() ? "Password: " : "Password for " + m_options.strUserId + ": ";
+        const std::optional<std::string> typed = PasswordPrompt::Ask(prompt);
+        if (!typed)
+        {
+            PrintError("no password read (--ask-password reads it from the terminal)");
+            return false;
+        }
+        m_strPassword = *typed;
+    }
+    else if (!m_options.bPasswordGiven)
+    {
+        if (const char* fromEnvironment = std::getenv("HARVESTLY_PASSWORD"))
+            m_strPassword = fromEnvironment;
+    }
+    return true;
 }
 
 bool CConsoleRun::PrepareDestination()
@@ -146,8 +173,8 @@ void CConsoleRun::ApplySettingOverrides()
 bool CConsoleRun::WriteRunRecords()
 {
     SystemError error;
-    if (!CShortcutFile::Write(m_strDestination, m_options.strAddress, m_options.strUserId,
-                              m_options.strPassword, &error))
+    if (!CShortcutFile::Write(m_strDestination, m_options.strAddress, m_options.strUserId, m_strPassword,
+                              &error))
     {
         PrintError("cannot write " + m_strDestination + CShortcutFile::kFileName + ": " + error.text);
         return false;

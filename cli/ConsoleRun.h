@@ -36,6 +36,7 @@ public:
 
 private:
     bool ValidateAddress();
+    bool ReadPassword();
     bool PrepareDestination();
     bool AskToCreate() const;
     bool WriteRunRecords();
@@ -48,6 +49,7 @@ private:
     CMainApp& m_app;
     const CliOptions& m_options;
     std::string m_strDestination;
+    std::string m_strPassword;
     bool m_bShowProgress = false;
     bool m_bUserStop = false;
     bool m_bClosingRequested = false;
