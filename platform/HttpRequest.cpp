@@ -74,6 +74,12 @@ void CHttpRequest::AddRequestHeaders(const std::string& strHeaders, bool bAddIfN
 
 void CHttpRequest::SendRequest()
 {
+    // An HTTP/1.0 server closes the connection after each response unless asked to keep it. The
+    // client reuses it while the server agrees, and sets up a new one, unnoticed by the caller,
+    // when the server has closed it.
+    if (m_bHttp10 && !HasHeader("Connection"))
+        m_requestHeaders.emplace_back("Connection: keep-alive");
+
     CURL* pEasy = m_connection.m_pEasy;
     curl_slist* pList = nullptr;
     for (const std::string& line : m_requestHeaders)

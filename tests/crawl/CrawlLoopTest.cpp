@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -308,6 +309,42 @@ TEST_F(CrawlLoopTest, CredentialsReachEveryRequest)
     auto pWrong = MakeJob("/a/index.html", true, "me", "wrong");
     EXPECT_EQ(runner.Run(*pWrong), std::optional<bool>(false));
     EXPECT_NE(app.LogText().find("Error: Exiting with CTearException(401)"), std::string::npos);
+}
+
+TEST_F(CrawlLoopTest, OneKeptConnectionServesTheRunAndADroppedOneIsNoFailure)
+{
+    ServePage("/a/index.html", {"b.html", "img.gif", "sub/c.html"});
+    ServePage("/a/b.html", {"img.gif"});
+    ServePage("/a/sub/c.html", {});
+    ServeFile("/a/img.gif");
+    const std::vector<std::string> order{"/a/index.html", "/a/img.gif", "/a/b.html", "/a/sub/c.html"};
+
+    for (const KeepAlive mode :
+         {KeepAlive::WhileAsked, KeepAlive::Never, KeepAlive::DropWhenIdle, KeepAlive::DropWhenReused})
+    {
+        SCOPED_TRACE(static_cast<int>(mode));
+        std::filesystem::remove_all(app.Destination() + "sub");
+        for (const char* name : {"index.html", "b.html", "img.gif"})
+            std::filesystem::remove(app.Destination() + name);
+        server.SetKeepAlive(mode);
+        server.ClearLog();
+        const size_t connectionsBefore = server.Connections();
+
+        auto pJob = MakeJob("/a/index.html");
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+        EXPECT_EQ(FilesIn(app.Destination()),
+                  (std::set<std::string>{"index.html", "b.html", "img.gif", "sub/c.html"}));
+        EXPECT_EQ(app.LogText(), "");
+        std::vector<std::string> answered = server.Targets();
+        if (mode == KeepAlive::WhileAsked)
+            EXPECT_EQ(server.Connections() - connectionsBefore, 1u);
+        else
+            EXPECT_EQ(server.Connections() - connectionsBefore, order.size());
+        // A request the server dropped unanswered went out again, on a new connection.
+        if (mode == KeepAlive::DropWhenReused)
+            answered.erase(std::unique(answered.begin(), answered.end()), answered.end());
+        EXPECT_EQ(answered, order);
+    }
 }
 
 } // namespace

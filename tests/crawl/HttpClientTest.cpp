@@ -239,3 +239,38 @@ TEST(HttpClient, ReportsCutBodiesAndRefusedConnectionsWithCodeAndText)
 }
 
 } // namespace
+
+TEST(HttpClient, KeepsTheConnectionWhileTheServerAgreesAndReconnectsUnnoticed)
+{
+    const std::vector<std::string> objects{"/one", "/two", "/three"};
+    // Requests on one connection in turn, each read to its end: what the caller sees.
+    auto fetchAll = [&](KeepAlive mode, size_t expectedConnections, size_t expectedRequests)
+    {
+        SCOPED_TRACE(static_cast<int>(mode));
+        CTestHttpServer server;
+        server.SetKeepAlive(mode);
+        for (const std::string& object : objects)
+            server.Serve(object, TestResponse::Ok("body of " + object));
+        Client client(server);
+        for (const std::string& object : objects)
+        {
+            std::unique_ptr<CHttpRequest> request;
+            ASSERT_NO_THROW(request = client.Send(object));
+            EXPECT_EQ(request->QueryStatusCode(), 200);
+            EXPECT_EQ(Client::ReadAll(*request), "body of " + object);
+        }
+        for (const TestRequest& sent : server.Requests())
+        {
+            EXPECT_EQ(sent.version, "HTTP/1.0");
+            EXPECT_EQ(sent.Header("Connection"), "keep-alive");
+        }
+        EXPECT_EQ(server.Connections(), expectedConnections);
+        EXPECT_EQ(server.Requests().size(), expectedRequests);
+    };
+    fetchAll(KeepAlive::WhileAsked, 1, 3);
+    // A server that closes after every answer, or drops a kept connection, costs a new
+    // connection and nothing else; a request dropped unanswered is sent again.
+    fetchAll(KeepAlive::Never, 3, 3);
+    fetchAll(KeepAlive::DropWhenIdle, 3, 3);
+    fetchAll(KeepAlive::DropWhenReused, 3, 5);
+}

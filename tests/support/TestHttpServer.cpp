@@ -238,6 +238,7 @@ void CTestHttpServer::AcceptLoop()
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        ++m_nConnections;
         std::lock_guard lock(m_mutex);
         m_connections.emplace_back([this, fd] { HandleConnection(fd); });
     }
@@ -245,32 +246,59 @@ void CTestHttpServer::AcceptLoop()
 
 void CTestHttpServer::HandleConnection(int fd)
 {
+    std::string pending;
     std::string head;
+    for (bool bReused = false; ReadHead(fd, pending, head); bReused = true)
+    {
+        const std::optional<TestRequest> request = ParseRequest(head);
+        if (!request)
+            break;
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(*request);
+        }
+        m_requestArrived.notify_all();
+        if (bReused && m_keepAlive == KeepAlive::DropWhenReused)
+            break;
+        const TestResponse response = Answer(*request);
+        const bool bKeep = KeepsOpen(*request, response);
+        if (!SendResponse(fd, *request, response, bKeep) || !bKeep || m_keepAlive == KeepAlive::DropWhenIdle)
+            break;
+    }
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+}
+
+bool CTestHttpServer::ReadHead(int fd, std::string& pending, std::string& head)
+{
     char buffer[4096];
-    while (!m_bStopping && head.find("\r\n\r\n") == std::string::npos)
+    size_t end = pending.find("\r\n\r\n");
+    while (!m_bStopping && end == std::string::npos)
     {
         pollfd ready{fd, POLLIN, 0};
         if (::poll(&ready, 1, kPollMilliseconds) <= 0)
             continue;
         const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
         if (got <= 0)
-            break;
-        head.append(buffer, static_cast<size_t>(got));
+            return false;
+        pending.append(buffer, static_cast<size_t>(got));
+        end = pending.find("\r\n\r\n");
     }
+    if (end == std::string::npos)
+        return false;
+    head = pending.substr(0, end + 4);
+    pending.erase(0, end + 4);
+    return true;
+}
 
-    const std::optional<TestRequest> request =
-        head.find("\r\n\r\n") == std::string::npos ? std::nullopt : ParseRequest(head);
-    if (request)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(*request);
-        }
-        m_requestArrived.notify_all();
-        SendResponse(fd, *request, Answer(*request));
-    }
-    ::shutdown(fd, SHUT_WR);
-    ::close(fd);
+bool CTestHttpServer::KeepsOpen(const TestRequest& request, const TestResponse& response) const
+{
+    // Only a whole body of a known length leaves the connection fit for the next request.
+    const bool bWhole = !response.bNoLength && response.blockDelay.count() == 0 &&
+                        response.contentLength.value_or(response.body.size()) == response.body.size() &&
+                        !HasHeader(response, "Content-Length");
+    return m_keepAlive != KeepAlive::Never && bWhole &&
+           strcasecmp(request.Header("Connection").c_str(), "keep-alive") == 0;
 }
 
 TestResponse CTestHttpServer::Answer(const TestRequest& request)
@@ -303,7 +331,8 @@ TestResponse CTestHttpServer::Answer(const TestRequest& request)
     return response;
 }
 
-void CTestHttpServer::SendResponse(int fd, const TestRequest& request, const TestResponse& response)
+bool CTestHttpServer::SendResponse(int fd, const TestRequest& request, const TestResponse& response,
+                                   bool bKeep)
 {
     std::string head = (request.version == "HTTP/1.1" ? "HTTP/1.1 " : "HTTP/1.0 ") +
                        std::to_string(response.status) + " " + ReasonPhrase(response.status) + "\r\n";
@@ -312,9 +341,9 @@ void CTestHttpServer::SendResponse(int fd, const TestRequest& request, const Tes
     if (!response.bNoLength && !HasHeader(response, "Content-Length"))
         head += "Content-Length: " + std::to_string(response.contentLength.value_or(response.body.size())) +
                 "\r\n";
-    head += "Connection: close\r\n\r\n";
+    head += bKeep ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     if (!SendAll(fd, head.data(), head.size()))
-        return;
+        return false;
 
     const size_t block =
         response.blockDelay.count() > 0 ? std::max<size_t>(response.blockBytes, 1) : response.body.size();
@@ -323,8 +352,9 @@ void CTestHttpServer::SendResponse(int fd, const TestRequest& request, const Tes
         if (sent > 0)
             std::this_thread::sleep_for(response.blockDelay);
         if (!SendAll(fd, response.body.data() + sent, std::min(block, response.body.size() - sent)))
-            return;
+            return false;
     }
+    return true;
 }
 
 bool CTestHttpServer::SendAll(int fd, const char* data, size_t size)

@@ -25,7 +25,8 @@ struct TestRequest
     std::string Header(const std::string& name) const;
 };
 
-// What the test server answers. Every answer closes the connection afterwards.
+// What the test server answers. The connection closes after the answer unless the server keeps
+// connections (CTestHttpServer::SetKeepAlive) and the answer is whole.
 struct TestResponse
 {
     int status = 200;
@@ -43,6 +44,15 @@ struct TestResponse
 
     static TestResponse Ok(std::string body, std::string contentType = "text/html");
     static TestResponse Redirect(int status, std::string location);
+};
+
+// How the test server treats a request that asks for "Connection: keep-alive".
+enum class KeepAlive
+{
+    Never,          // every answer says "Connection: close" and closes (the default)
+    WhileAsked,     // agrees, answers "Connection: keep-alive" and reads the next request
+    DropWhenIdle,   // agrees, then closes the connection as soon as the answer is out
+    DropWhenReused, // agrees, but closes a kept connection unanswered when its next request comes
 };
 
 // An HTTP server on 127.0.0.1 (a free port) for one test, scripted per target and recording
@@ -71,7 +81,11 @@ public:
     void Serve(const std::string& target, TestResponse response);
     void Serve(const std::string& target, Handler handler);
 
-    // Targets of every request so far, in arrival order.
+    void SetKeepAlive(KeepAlive mode) { m_keepAlive = mode; }
+    // Connections accepted so far.
+    size_t Connections() const { return m_nConnections; }
+
+    // Targets of every request so far, in arrival order (a request dropped unanswered included).
     std::vector<std::string> Targets() const;
     std::vector<TestRequest> Requests() const;
     size_t CountOf(const std::string& target) const;
@@ -83,13 +97,19 @@ public:
 private:
     void AcceptLoop();
     void HandleConnection(int fd);
+    // The next request's head; false when the connection ended or the server stops first.
+    bool ReadHead(int fd, std::string& pending, std::string& head);
     TestResponse Answer(const TestRequest& request);
-    void SendResponse(int fd, const TestRequest& request, const TestResponse& response);
+    // Whether the connection stays open after this answer.
+    bool KeepsOpen(const TestRequest& request, const TestResponse& response) const;
+    bool SendResponse(int fd, const TestRequest& request, const TestResponse& response, bool bKeep);
     bool SendAll(int fd, const char* data, size_t size);
 
     int m_listenFd = -1;
     unsigned m_nPort = 0;
     std::atomic<bool> m_bStopping{false};
+    std::atomic<KeepAlive> m_keepAlive{KeepAlive::Never};
+    std::atomic<size_t> m_nConnections{0};
     std::thread m_acceptThread;
 
     mutable std::mutex m_mutex;
