@@ -68,19 +68,6 @@ void CMainApp::SetMessagePresenter(IMessagePresenter* pPresenter)
     m_pPresenter.store(pPresenter);
 }
 
-void CMainApp::SetSettingOverride(const std::string& name, const std::string& value)
-{
-    m_settingOverrides[name] = value;
-}
-
-std::optional<std::string> CMainApp::FindSettingOverride(const std::string& name) const
-{
-    const auto found = m_settingOverrides.find(name);
-    if (found == m_settingOverrides.end())
-        return std::nullopt;
-    return found->second;
-}
-
 MsgAnswer CMainApp::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
                                const std::string& caption)
 {

@@ -1,26 +1,25 @@
 #pragma once
 
+#include "platform/EngineContext.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkLibrary.h"
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <semaphore>
 #include <string>
 
 class IFrontEnd;
 
-// The one application object, reachable from the user-interface thread and the worker alike.
-// It carries what both share: the version text, the worker lock, the closing flag, the front end
-// and the error log.
-class CMainApp
+// The one application object. It carries what the user-interface thread and the worker share:
+// the version text, the worker lock, the closing flag, the front end and the error log. The
+// engine reaches it only as its context; only the front ends' own code asks for Instance().
+class CMainApp : public IEngineContext
 {
 public:
     explicit CMainApp(std::string strAppName = "harvestly");
-    ~CMainApp();
+    ~CMainApp() override;
     CMainApp(const CMainApp&) = delete;
     CMainApp& operator=(const CMainApp&) = delete;
 
@@ -32,25 +31,21 @@ public:
     bool InitInstance();
     void ExitInstance();
 
-    std::string GetVersionText() const { return m_strVersion; }
+    std::string GetVersionText() const override { return m_strVersion; }
+    bool IsClosing() const override { return m_bClosing.load(); }
     const std::string& GetAppName() const { return m_strAppName; }
 
     // Appends one stamped line to error.log in the front end's destination folder; `bNewLog`
     // starts the file afresh. Failures are shown to the user; the result only tells a caller that
     // must not go on without its line (the run header) whether it was written.
-    bool WriteErrorLog(const std::string& strMessage, bool bNewLog);
+    bool WriteErrorLog(const std::string& strMessage, bool bNewLog) override;
 
     // Shows a message box through the installed presenter (stderr when there is none). An empty
     // caption becomes the application's name.
     MsgAnswer MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
-                         const std::string& caption);
+                         const std::string& caption) override;
     // Not owned; null restores the console presenter.
     void SetMessagePresenter(IMessagePresenter* pPresenter);
-
-    // Stored settings replaced for this process only (the console front end's options), read by
-    // the settings store in place of what is stored. Set before a run starts, not during one.
-    void SetSettingOverride(const std::string& name, const std::string& value);
-    std::optional<std::string> FindSettingOverride(const std::string& name) const;
 
     std::string m_strVersion;
     // Held by the worker thread object for its whole life; the window's tear-down waits on it.
@@ -64,7 +59,6 @@ private:
     CNetworkLibrary m_network;
     std::mutex m_logMutex;
     std::atomic<IMessagePresenter*> m_pPresenter{nullptr};
-    std::map<std::string, std::string> m_settingOverrides;
 };
 
 // The build number shown in the version text.

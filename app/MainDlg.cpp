@@ -302,7 +302,7 @@ void CMainDlg::ShowOptionsPanel(bool bShow)
 
 void CMainDlg::ReadOptionsIntoPanel()
 {
-    CRegistryKey key;
+    CRegistryKey key(m_pApp);
     if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
         return;
 

@@ -47,7 +47,7 @@ QString WithoutLastCharacter(const QString& text)
 
 void WriteSetting(std::uint32_t nValue, const char* pszName)
 {
-    CRegistryKey key;
+    CRegistryKey key(CMainApp::Instance());
     if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
         return;
     if (!key.WriteDword(nValue, pszName))
@@ -131,12 +131,12 @@ void CMainDlg::OnDepthChange()
 void CMainDlg::OnFilter()
 {
     {
-        CFilterDlg dialog(this);
+        CFilterDlg dialog(*m_pApp, this);
         dialog.DoModal();
     }
 
     std::string strFilter;
-    CRegistryKey key;
+    CRegistryKey key(m_pApp);
     if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
     {
         key.ReadString(strFilter, kValueFilter);

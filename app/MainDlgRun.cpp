@@ -228,7 +228,8 @@ void CMainDlg::OnGo()
         return;
     }
 
-    m_pJob = new CCrawlJob(m_strUrl, m_strDestination, m_strUserId, m_strPassword, m_bCrawl);
+    m_pJob = new CCrawlJob(*m_pApp, RunSettings::Read(m_pApp), m_strUrl, m_strDestination, m_strUserId,
+                           m_strPassword, m_bCrawl);
     ResetProgressMemory(*this);
     Worker()->SetOwner(this);
     Worker()->SetJob(m_pJob);

@@ -19,7 +19,7 @@ struct CliOptions
     bool bQuiet = false;
     bool bHelp = false;
     bool bVersion = false;
-    // (value name, value) pairs for the settings store, in the order given.
+    // (value name, value) edits of the run's settings (RunSettings::Set), in the order given.
     std::vector<std::pair<std::string, std::string>> settingOverrides;
 };
 

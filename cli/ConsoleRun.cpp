@@ -61,19 +61,21 @@ int CConsoleRun::Run()
     if (!ValidateAddress() || !ReadPassword() || !PrepareDestination())
         return kStatusBadInput;
 
-    ApplySettingOverrides();
     m_app.m_pMainDlg = this;
     if (!WriteRunRecords())
         return kStatusFailed;
 
+    RunSettings settings;
+    if (!ReadSettings(settings))
+        return kStatusBadInput;
     m_pWorker = CInternetThread::Create(*m_app.m_pWorkerLock);
     if (m_pWorker == nullptr)
     {
         PrintError("Unable to create internet thread.");
         return kStatusFailed;
     }
-    m_pJob = new CCrawlJob(m_options.strAddress, m_strDestination, m_options.strUserId, m_strPassword,
-                           m_options.bCrawl);
+    m_pJob = new CCrawlJob(m_app, settings, m_options.strAddress, m_strDestination, m_options.strUserId,
+                           m_strPassword, m_options.bCrawl);
     m_pWorker->SetOwner(this);
     m_pWorker->SetJob(m_pJob);
     m_pWorker->PostThreadMessage(TM_RUNJOB);
@@ -164,10 +166,19 @@ bool CConsoleRun::AskToCreate() const
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
-void CConsoleRun::ApplySettingOverrides()
+// The stored settings with this run's options in their place; the store itself is not changed.
+bool CConsoleRun::ReadSettings(RunSettings& settings)
 {
+    settings = RunSettings::Read(&m_app);
     for (const auto& [name, value] : m_options.settingOverrides)
-        m_app.SetSettingOverride(name, value);
+    {
+        if (!settings.Set(name, value))
+        {
+            PrintError("cannot use " + value + " for " + name);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CConsoleRun::WriteRunRecords()

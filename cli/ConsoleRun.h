@@ -11,6 +11,7 @@
 
 class CMainApp;
 class CCrawlJob;
+struct RunSettings;
 
 // Exit statuses of harvestly-cli.
 enum CliStatus : int
@@ -40,7 +41,7 @@ private:
     bool PrepareDestination();
     bool AskToCreate() const;
     bool WriteRunRecords();
-    void ApplySettingOverrides();
+    bool ReadSettings(RunSettings& settings);
     bool WaitForWorker();
     void ShowProgress(bool bFinal);
     int Finish(bool bResult);

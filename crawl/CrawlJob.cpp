@@ -1,12 +1,10 @@
 #include "crawl/CrawlJob.h"
 
-#include "app/MainApp.h"
 #include "parse/LinkParser.h"
+#include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
 #include "platform/PathParts.h"
 #include "platform/UrlParts.h"
-#include "settings/RegistryKey.h"
-#include "settings/SettingsTable.h"
 
 #include <optional>
 
@@ -21,24 +19,15 @@ std::string FolderOf(const std::string& strAddress)
 
 } // namespace
 
-CCrawlJob::CCrawlJob(std::string strStartUrl, std::string strDestDir, std::string strUser,
-                     std::string strPassword, bool bCrawl)
-    : m_bCrawl(bCrawl), m_strStartUrl(std::move(strStartUrl)), m_strDestDir(std::move(strDestDir)),
-      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)), m_pApp(CMainApp::Instance()),
-      m_fetcher(m_pApp)
+CCrawlJob::CCrawlJob(IEngineContext& context, const RunSettings& settings, std::string strStartUrl,
+                     std::string strDestDir, std::string strUser, std::string strPassword, bool bCrawl)
+    : m_bContinueOnError(settings.nContinueOnError != 0), m_nRetries(settings.nRetries), m_bCrawl(bCrawl),
+      m_strStartUrl(std::move(strStartUrl)), m_strDestDir(std::move(strDestDir)),
+      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)), m_context(context),
+      m_settings(settings), m_fetcher(context, settings)
 {
     if (m_strDestDir.empty() || m_strDestDir.back() != '/')
         m_strDestDir += '/';
-
-    CRegistryKey key;
-    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
-    {
-        key.ReadDword(m_nRetries, kValueRetries);
-        std::uint32_t nContinue = 0;
-        if (key.ReadDword(nContinue, kValueContinueOnError))
-            m_bContinueOnError = nContinue != 0;
-        key.Close();
-    }
 }
 
 CCrawlJob::~CCrawlJob() = default;
@@ -57,14 +46,14 @@ void CCrawlJob::SetCurrentUrl(const std::string& strUrl)
 
 bool CCrawlJob::Closing() const
 {
-    return m_pApp != nullptr && m_pApp->m_bClosing.load();
+    return m_context.IsClosing();
 }
 
 bool CCrawlJob::Run()
 {
     bool bResult = true;
     bool bFirstPage = true;
-    CLinkParser parser(&m_queue, &m_visited);
+    CLinkParser parser(&m_queue, &m_visited, m_settings, &m_context);
 
     m_fetcher.SetUser(m_strUser);
     m_fetcher.SetPassword(m_strPassword);
@@ -127,11 +116,13 @@ bool CCrawlJob::Run()
             if (bFirstPage)
                 parser.SetServerRoot(m_fetcher.GetServerRoot());
             parser.SetPage(strUrl);
-            parser.ParseFile(m_fetcher.GetLocalPath());
+            // A page that cannot be read has been logged by the parser and gives no links.
+            (void)parser.ParseFile(m_fetcher.GetLocalPath());
             bFirstPage = false;
         }
+        // A copy that cannot be deleted only stays on disk; the run goes on either way.
         if (bTemporary || !bKeep)
-            FileSystem::Delete(m_fetcher.GetLocalPath());
+            (void)FileSystem::Delete(m_fetcher.GetLocalPath());
     }
     return bResult;
 }

@@ -3,13 +3,14 @@
 #include "crawl/PageFetcher.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
+#include "settings/RunSettings.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
-class CMainApp;
+class IEngineContext;
 
 // One run over one site: its settings, queue, visited list, stop flag, counters and fetcher.
 // Built on the user-interface thread, run once on the worker; the accessors are for the progress
@@ -17,10 +18,10 @@ class CMainApp;
 class CCrawlJob
 {
 public:
-    // Reads "Retries" and "ContinueOnError" (and, through the fetcher, "FileCheck" and
-    // "NoNameAsIndex") from the settings store.
-    CCrawlJob(std::string strStartUrl, std::string strDestDir, std::string strUser, std::string strPassword,
-              bool bCrawl);
+    // Takes "Retries" and "ContinueOnError" (and, through the fetcher, "FileCheck" and
+    // "NoNameAsIndex") from the run's settings; the link parser takes the rest when Run starts.
+    CCrawlJob(IEngineContext& context, const RunSettings& settings, std::string strStartUrl,
+              std::string strDestDir, std::string strUser, std::string strPassword, bool bCrawl);
     ~CCrawlJob();
     CCrawlJob(const CCrawlJob&) = delete;
     CCrawlJob& operator=(const CCrawlJob&) = delete;
@@ -68,6 +69,7 @@ private:
     std::string m_strDestDir;
     std::string m_strUser;
     std::string m_strPassword;
-    CMainApp* m_pApp;
+    IEngineContext& m_context;
+    RunSettings m_settings;
     CPageFetcher m_fetcher;
 };

@@ -1,14 +1,13 @@
 #include "crawl/PageFetcher.h"
 
-#include "app/MainApp.h"
 #include "crawl/FetchSession.h"
 #include "crawl/TearException.h"
+#include "platform/EngineContext.h"
 #include "platform/HttpConnection.h"
 #include "platform/HttpRequest.h"
 #include "platform/InternetException.h"
 #include "platform/UrlParts.h"
-#include "settings/RegistryKey.h"
-#include "settings/SettingsTable.h"
+#include "settings/RunSettings.h"
 
 #include <cstdlib>
 
@@ -33,21 +32,10 @@ std::int64_t LeadingNumber(const std::string& strText)
 
 } // namespace
 
-CPageFetcher::CPageFetcher(CMainApp* pApp) : m_pApp(pApp)
+CPageFetcher::CPageFetcher(IEngineContext& context, const RunSettings& settings)
+    : m_context(context), m_bByDate(settings.nFileCheck != kSkipExisting),
+      m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0)
 {
-    CRegistryKey key;
-    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
-    {
-        std::uint32_t nFileCheck = kSkipExisting;
-        key.ReadDword(nFileCheck, kValueFileCheck);
-        m_bByDate = nFileCheck != kSkipExisting;
-        m_bRenameOld = nFileCheck == kByDateRenameOld;
-
-        std::uint32_t nNoNameAsIndex = 0;
-        key.ReadDword(nNoNameAsIndex, kValueNoNameAsIndex);
-        m_bNoNameAsIndex = nNoNameAsIndex != 0;
-        key.Close();
-    }
 }
 
 CPageFetcher::~CPageFetcher()
@@ -57,8 +45,8 @@ CPageFetcher::~CPageFetcher()
 
 void CPageFetcher::ReportError()
 {
-    if (m_pApp != nullptr)
-        m_pApp->WriteErrorLog(m_strLastError, false);
+    // A line the log refuses has been shown to the user already; the fetch fails either way.
+    (void)m_context.WriteErrorLog(m_strLastError, false);
 }
 
 void CPageFetcher::Report(std::string strMessage)
@@ -99,7 +87,7 @@ Result CPageFetcher::Guarded(Result failed, Body&& body)
 void CPageFetcher::EnsureSession()
 {
     if (!m_pSession)
-        m_pSession = std::make_unique<CFetchSession>(m_pApp != nullptr ? m_pApp->GetVersionText() : "");
+        m_pSession = std::make_unique<CFetchSession>(m_context.GetVersionText());
 }
 
 bool CPageFetcher::EnsureConnection()
@@ -112,8 +100,8 @@ bool CPageFetcher::EnsureConnection()
                        const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir);
                        if (!parts || parts->scheme != "http")
                        {
-                           ShowMessageBox("Error: can only use URLs beginning with http://", MsgButtons::Ok,
-                                          MsgIcon::None, "Error");
+                           m_context.MessageBox("Error: can only use URLs beginning with http://",
+                                                MsgButtons::Ok, MsgIcon::None, "Error");
                            throw CTearException(CTearException::kNotHttp);
                        }
                        // The port stays in the server root, so cutting it off an address leaves the object

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-class CMainApp;
+class IEngineContext;
+struct RunSettings;
 class CFetchSession;
 class CHttpConnection;
 class CHttpRequest;
@@ -22,8 +23,8 @@ class CTearException;
 class CPageFetcher
 {
 public:
-    // Reads the existing-file mode and the index-name option from the settings store.
-    explicit CPageFetcher(CMainApp* pApp);
+    // Takes the existing-file mode and the index-name option from the run's settings.
+    CPageFetcher(IEngineContext& context, const RunSettings& settings);
     ~CPageFetcher();
     CPageFetcher(const CPageFetcher&) = delete;
     CPageFetcher& operator=(const CPageFetcher&) = delete;
@@ -94,7 +95,7 @@ private:
     std::string PartialName() const;
 
     std::string m_strServerRoot;
-    CMainApp* m_pApp;
+    IEngineContext& m_context;
     std::string m_strUrl;
     std::string m_strDestDir;
     std::string m_strStartDir;

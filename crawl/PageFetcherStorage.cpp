@@ -1,6 +1,6 @@
 // The storage side of CPageFetcher: local names, the existing-file modes and the body transfer.
-#include "app/MainApp.h"
 #include "crawl/PageFetcher.h"
+#include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalFile.h"
 #include "platform/PathParts.h"
@@ -252,7 +252,7 @@ bool CPageFetcher::TransferBody(CLocalFile& file)
         const double dElapsed = static_cast<double>(std::time(nullptr) - start);
         if (dElapsed != 0)
             m_dRate.store(static_cast<double>(m_nBytesReceived.load()) / dElapsed, std::memory_order_relaxed);
-        if (m_pApp != nullptr && m_pApp->m_bClosing.load())
+        if (m_context.IsClosing())
             break;
     }
     return nBuffered == 0 || WriteOut(file, nBuffered);

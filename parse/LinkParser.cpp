@@ -1,15 +1,14 @@
 #include "parse/LinkParser.h"
 
-#include "app/MainApp.h"
 #include "parse/AddressIndex.h"
 #include "parse/LineReader.h"
 #include "parse/LineScan.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
 #include "platform/AsciiText.h"
+#include "platform/EngineContext.h"
 #include "platform/UrlParts.h"
-#include "settings/RegistryKey.h"
-#include "settings/SettingsTable.h"
+#include "settings/RunSettings.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -51,30 +50,25 @@ bool HoldsLineBreakOrZero(const std::string& value)
 
 } // namespace
 
-CLinkParser::CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited)
-    : m_pQueue(pQueue), m_pVisited(pVisited)
+CLinkParser::CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited, const RunSettings& settings,
+                         IEngineContext* pContext)
+    : m_pQueue(pQueue), m_pVisited(pVisited), m_pContext(pContext)
 {
-    ReadSettings();
+    TakeSettings(settings);
 }
 
-void CLinkParser::ReadSettings()
+void CLinkParser::TakeSettings(const RunSettings& settings)
 {
-    CRegistryKey key;
-    if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
-        return;
-
-    std::uint32_t nUseFilters = 0;
-    if (key.ReadDword(nUseFilters, kValueUseFilters) && nUseFilters > 0)
+    // The exclude mode and the list count only while filtering is on.
+    if (settings.nUseFilters > 0)
     {
         m_bUseFilters = true;
-        std::uint32_t nExclude = 0;
-        if (key.ReadDword(nExclude, kValueFilterExclude))
-            m_bExclude = nExclude > 0;
-        std::string strFilter;
-        if (key.ReadString(strFilter, kValueFilter))
+        m_bExclude = settings.nFilterExclude > 0;
+        if (settings.strFilter)
         {
             // Entries are joined without a trailing ';', so the text after the last one is an
             // entry too, even when empty.
+            const std::string& strFilter = *settings.strFilter;
             size_t start = 0;
             for (size_t semicolon; (semicolon = strFilter.find(';', start)) != std::string::npos;
                  start = semicolon + 1)
@@ -82,11 +76,7 @@ void CLinkParser::ReadSettings()
             m_filters.push_back(strFilter.substr(start));
         }
     }
-
-    std::uint32_t nDepth = 0;
-    if (key.ReadDword(nDepth, kValueDepth))
-        m_nDepth = nDepth;
-    key.Close();
+    m_nDepth = settings.nDepth;
 }
 
 void CLinkParser::SetStartDir(const std::string& strStartDir)
@@ -157,8 +147,9 @@ bool CLinkParser::ParseFile(const std::string& path)
 void CLinkParser::Fail(const std::string& strMessage)
 {
     m_strLastError = strMessage;
-    if (CMainApp* pApp = CMainApp::Instance())
-        pApp->WriteErrorLog(m_strLastError, false);
+    // A line the log refuses has been shown to the user already.
+    if (m_pContext != nullptr)
+        (void)m_pContext->WriteErrorLog(m_strLastError, false);
 }
 
 // Each link is queued only once the next one has been found: its look-ups in the visited list

@@ -8,15 +8,19 @@
 class CUrlQueue;
 class CVisitedList;
 class CLineScan;
+class IEngineContext;
+struct RunSettings;
 
 // The link parser of one run: reads stored pages line by line, finds their link values, and
 // queues those that lie inside the start folder, within the depth limit and not seen before.
-// Built by the crawl loop at the start of a run (the filter and depth settings are read then)
-// and used on the worker thread only.
+// Built by the crawl loop at the start of a run from the run's filter and depth settings, and used
+// on the worker thread only.
 class CLinkParser
 {
 public:
-    CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited);
+    // Failures go to the error log of `pContext`; without one they are only kept in LastError().
+    CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited, const RunSettings& settings,
+                IEngineContext* pContext);
 
     // The start page's folder, up to and including its last '/'.
     void SetStartDir(const std::string& strStartDir);
@@ -51,14 +55,14 @@ public:
     // Leftmost position of `pattern` in `text`, '?' standing for any one byte; -1 when absent.
     static long FindWildcard(std::string_view text, std::string_view pattern);
 
-    // The settings as read at construction.
+    // The settings as taken at construction.
     bool UsesFilters() const { return m_bUseFilters; }
     bool ExcludeMode() const { return m_bExclude; }
     const std::vector<std::string>& Filters() const { return m_filters; }
     std::uint32_t Depth() const { return m_nDepth; }
 
 private:
-    void ReadSettings();
+    void TakeSettings(const RunSettings& settings);
     void Fail(const std::string& strMessage);
     // A resolved link waiting to be queued.
     struct Candidate
@@ -73,6 +77,7 @@ private:
 
     CUrlQueue* m_pQueue;
     const CVisitedList* m_pVisited;
+    IEngineContext* m_pContext;
     std::vector<std::string> m_filters;
     std::string m_strLastError;
     std::string m_strPageUrl;

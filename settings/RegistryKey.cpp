@@ -1,6 +1,6 @@
 #include "settings/RegistryKey.h"
 
-#include "app/MainApp.h"
+#include "platform/EngineContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,13 +27,6 @@ QString ToQString(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// What this process was told to use instead of the stored value, if anything.
-std::optional<std::string> Override(const std::string& name)
-{
-    const CMainApp* pApp = CMainApp::Instance();
-    return pApp != nullptr ? pApp->FindSettingOverride(name) : std::nullopt;
-}
-
 std::optional<std::uint32_t> ParseDword(const QString& text)
 {
     bool ok = false;
@@ -45,7 +38,7 @@ std::optional<std::uint32_t> ParseDword(const QString& text)
 
 } // namespace
 
-CRegistryKey::CRegistryKey() = default;
+CRegistryKey::CRegistryKey(IEngineContext* pContext) : m_pContext(pContext) {}
 
 CRegistryKey::~CRegistryKey()
 {
@@ -108,7 +101,8 @@ bool CRegistryKey::Open(RegistryRoot root, const std::string& subkey)
         return true;
 
     m_strMessage = "Unable to build key [" + subkey + "]";
-    ShowMessageBox(m_strMessage);
+    if (m_pContext != nullptr)
+        m_pContext->MessageBox(m_strMessage, MsgButtons::Ok, MsgIcon::None, {});
     return false;
 }
 
@@ -147,11 +141,6 @@ bool CRegistryKey::ReadString(std::string& text, const std::string& name)
     text.clear();
     if (!m_hKey)
         return false;
-    if (const std::optional<std::string> overridden = Override(name))
-    {
-        text = *overridden;
-        return true;
-    }
     const QVariant value = m_hKey->value(ToQString(name));
     if (!value.isValid())
         return false;
@@ -170,13 +159,6 @@ bool CRegistryKey::ReadDword(std::uint32_t& value, const std::string& name)
 {
     if (!m_hKey)
         return false;
-    if (const std::optional<std::string> overridden = Override(name))
-    {
-        const std::optional<std::uint32_t> parsed = ParseDword(ToQString(*overridden));
-        if (parsed)
-            value = *parsed;
-        return parsed.has_value();
-    }
     const QVariant stored = m_hKey->value(ToQString(name));
     if (!stored.isValid())
         return false;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class IEngineContext;
 class QSettings;
 class QString;
 
@@ -18,7 +19,8 @@ enum class RegistryRoot
 class CRegistryKey
 {
 public:
-    CRegistryKey();
+    // "Unable to build key [...]" is shown through `pContext`; without one it is only kept in Message().
+    explicit CRegistryKey(IEngineContext* pContext = nullptr);
     ~CRegistryKey();
     CRegistryKey(const CRegistryKey&) = delete;
     CRegistryKey& operator=(const CRegistryKey&) = delete;
@@ -44,6 +46,7 @@ public:
 private:
     bool Store(const std::string& name, const QString& value);
 
+    IEngineContext* m_pContext;
     std::unique_ptr<QSettings> m_hKey;
     std::string m_strMessage;
 };

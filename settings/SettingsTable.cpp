@@ -1,22 +1,15 @@
 #include "settings/SettingsTable.h"
 
-#include <array>
 #include <cstring>
 
 namespace
 {
 
-constexpr std::array<SettingDefinition, 9> kSettings = {{
-    {kValueFileCheck, SettingType::Dword, 0, ""}, // 0 skip existing, 1 by date replace, 2 by date rename old
-    {kValueRetries, SettingType::Dword, 0, ""},   // extra attempts after a failed fetch, 0 to 5
-    {kValueContinueOnError, SettingType::Dword, 0, ""}, // go on after a failed fetch when non-zero
-    {kValueNoNameAsIndex, SettingType::Dword, 0, ""},   // keep folder addresses as index.html when non-zero
-    {kValueUseFilters, SettingType::Dword, 0, ""},      // apply the filter list when above 0
-    {kValueFilter, SettingType::Text, 0, ""},           // entries joined by ';', no trailing one
-    {kValueFilterExclude, SettingType::Dword, 0, ""},   // the list names what is left out when above 0
-    {kValueStealth, SettingType::Dword, 0, ""},         // shown and stored, nothing else
-    {kValueDepth, SettingType::Dword, 0, ""},           // folder levels below the start folder, 0 no limit
-}};
+#define HARVESTLY_DWORD_ROW(name, whenAbsent) {kValue##name, SettingType::Dword, whenAbsent, ""},
+#define HARVESTLY_TEXT_ROW(name, whenAbsent) {kValue##name, SettingType::Text, 0, whenAbsent},
+constexpr SettingDefinition kSettings[] = {HARVESTLY_SETTINGS(HARVESTLY_DWORD_ROW, HARVESTLY_TEXT_ROW)};
+#undef HARVESTLY_DWORD_ROW
+#undef HARVESTLY_TEXT_ROW
 
 } // namespace
 

@@ -6,15 +6,23 @@
 // The one table of stored settings: every reader and writer takes names and defaults from here.
 inline constexpr const char* kSettingsKeyPath = "Software\\QMV\\Harvestly";
 
-inline constexpr const char* kValueFileCheck = "FileCheck";
-inline constexpr const char* kValueRetries = "Retries";
-inline constexpr const char* kValueContinueOnError = "ContinueOnError";
-inline constexpr const char* kValueNoNameAsIndex = "NoNameAsIndex";
-inline constexpr const char* kValueUseFilters = "UseFilters";
-inline constexpr const char* kValueFilter = "Filter";
-inline constexpr const char* kValueFilterExclude = "FilterExclude";
-inline constexpr const char* kValueStealth = "Stealth";
-inline constexpr const char* kValueDepth = "Depth";
+// Each stored value, once: DWORD(name, value when absent) or TEXT(name, text when absent). The
+// name constants (kValueFileCheck...), the table below and the fields of a run's settings
+// (RunSettings) are all made from this list, so a new value is one line here.
+#define HARVESTLY_SETTINGS(DWORD, TEXT)                                                                      \
+    DWORD(FileCheck, 0)       /* 0 skip existing, 1 by date replace, 2 by date rename old */                 \
+    DWORD(Retries, 0)         /* extra attempts after a failed fetch, 0 to 5 */                              \
+    DWORD(ContinueOnError, 0) /* go on after a failed fetch when non-zero */                                 \
+    DWORD(NoNameAsIndex, 0)   /* keep folder addresses as index.html when non-zero */                        \
+    DWORD(UseFilters, 0)      /* apply the filter list when above 0 */                                       \
+    TEXT(Filter, "")          /* entries joined by ';', no trailing one */                                   \
+    DWORD(FilterExclude, 0)   /* the list names what is left out when above 0 */                             \
+    DWORD(Stealth, 0)         /* shown and stored, nothing else */                                           \
+    DWORD(Depth, 0)           /* folder levels below the start folder, 0 no limit */
+
+#define HARVESTLY_VALUE_NAME(name, ...) inline constexpr const char* kValue##name = #name;
+HARVESTLY_SETTINGS(HARVESTLY_VALUE_NAME, HARVESTLY_VALUE_NAME)
+#undef HARVESTLY_VALUE_NAME
 
 enum class SettingType
 {

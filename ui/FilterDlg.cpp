@@ -1,6 +1,6 @@
 #include "ui/FilterDlg.h"
 
-#include "app/MainApp.h"
+#include "platform/EngineContext.h"
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 
@@ -28,7 +28,8 @@ public:
 
 } // namespace
 
-CFilterDlg::CFilterDlg(QWidget* pParent) : CTemplateDialog(IDD_FILTER, pParent)
+CFilterDlg::CFilterDlg(IEngineContext& context, QWidget* pParent)
+    : CTemplateDialog(IDD_FILTER, pParent), m_context(context)
 {
     DoDataExchange();
     connect(m_ctlEntry, &QLineEdit::textChanged, this, &CFilterDlg::OnEntryChange);
@@ -68,7 +69,7 @@ bool CFilterDlg::OnInitDialog()
 {
     std::string strFilter;
     std::uint32_t nExclude = 0;
-    CRegistryKey key;
+    CRegistryKey key(&m_context);
     if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
     {
         key.ReadString(strFilter, kValueFilter);
@@ -137,19 +138,24 @@ void CFilterDlg::OnOK()
         const QString strFilter = Entries().join(QLatin1Char(';'));
         StoreFilter(strFilter);
         if (strFilter.isEmpty())
-            ShowMessageBox("No filters entered.  Filtering will be disabled.");
+            ShowMessage("No filters entered.  Filtering will be disabled.");
     }
     accept();
 }
 
 void CFilterDlg::StoreFilter(const QString& strFilter)
 {
-    CRegistryKey key;
+    CRegistryKey key(&m_context);
     if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
         return;
     if (!key.WriteString(strFilter.toStdString(), kValueFilter))
-        ShowMessageBox("Unable to set Filter to registry.");
+        ShowMessage("Unable to set Filter to registry.");
     if (!key.WriteDword(m_ctlExclude->isChecked() ? 1 : 0, kValueFilterExclude))
-        ShowMessageBox("Unable to set FilterExclude to registry.");
+        ShowMessage("Unable to set FilterExclude to registry.");
     key.Close();
+}
+
+void CFilterDlg::ShowMessage(const std::string& text)
+{
+    m_context.MessageBox(text, MsgButtons::Ok, MsgIcon::None, {});
 }

@@ -3,7 +3,9 @@
 #include "ui/TemplateDialog.h"
 
 #include <QStringList>
+#include <string>
 
+class IEngineContext;
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
@@ -28,7 +30,8 @@ class CFilterDlg : public CTemplateDialog
     Q_OBJECT
 
 public:
-    explicit CFilterDlg(QWidget* pParent = nullptr);
+    // Messages go through `context`, as do the settings store's.
+    explicit CFilterDlg(IEngineContext& context, QWidget* pParent = nullptr);
 
     int DoModal();
     bool OnInitDialog();
@@ -53,6 +56,9 @@ private:
     void AddEntry(const QString& text);
     void StoreFilter(const QString& strFilter);
 
+    void ShowMessage(const std::string& text);
+
+    IEngineContext& m_context;
     QCheckBox* m_ctlExclude = nullptr;
     QListWidget* m_ctlFilterList = nullptr;
     QLineEdit* m_ctlEntry = nullptr;

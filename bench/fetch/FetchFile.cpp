@@ -5,6 +5,7 @@
 #include "app/MainApp.h"
 #include "crawl/PageFetcher.h"
 #include "platform/PathParts.h"
+#include "settings/RunSettings.h"
 
 #include <cstdio>
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv)
     CBenchFrontEnd frontEnd(strDestination);
     app.m_pMainDlg = &frontEnd;
 
-    CPageFetcher fetcher(&app);
+    CPageFetcher fetcher(app, RunSettings::Read(&app));
     const PathParts parts = PathParts::Split(strUrl);
     fetcher.SetStartDir(parts.drive + parts.dir);
     fetcher.SetDestDir(strDestination);

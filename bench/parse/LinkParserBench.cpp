@@ -2,6 +2,7 @@
 #include "parse/LinkParser.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
+#include "settings/RunSettings.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -85,7 +86,7 @@ void ParseFileFast(benchmark::State& state, const std::string& text)
     const std::string path = WriteFile("page.html", text);
     CUrlQueue queue;
     CVisitedList visited;
-    CLinkParser parser(&queue, &visited);
+    CLinkParser parser(&queue, &visited, RunSettings{}, nullptr);
     parser.SetStartDir(kStartDir);
     parser.SetServerRoot(kServerRoot);
     parser.SetPage(kPage);

@@ -12,7 +12,7 @@ TEST(CrawlJob, SetUpReadsTheStoredOptionsAndCompletesTheDestination)
 {
     CTestApp app;
     {
-        CCrawlJob job("http://host/a/", "/sites/x", "user", "pw", true);
+        CCrawlJob job(app.App(), app.Settings(), "http://host/a/", "/sites/x", "user", "pw", true);
         EXPECT_EQ(job.GetDestDir(), "/sites/x/");
         EXPECT_EQ(job.GetRetries(), 0u);
         EXPECT_FALSE(job.GetContinueOnError());
@@ -33,7 +33,7 @@ TEST(CrawlJob, SetUpReadsTheStoredOptionsAndCompletesTheDestination)
     app.StoreDword(kValueFileCheck, 1);
     app.StoreDword(kValueNoNameAsIndex, 1);
     {
-        CCrawlJob job("http://host/a/", "/sites/x/", "", "", false);
+        CCrawlJob job(app.App(), app.Settings(), "http://host/a/", "/sites/x/", "", "", false);
         EXPECT_EQ(job.GetDestDir(), "/sites/x/");
         EXPECT_EQ(job.GetRetries(), 3u);
         EXPECT_TRUE(job.GetContinueOnError());
@@ -44,7 +44,7 @@ TEST(CrawlJob, SetUpReadsTheStoredOptionsAndCompletesTheDestination)
     }
 
     app.StoreDword(kValueFileCheck, 2);
-    CCrawlJob job("http://host/a/", "/sites/x/", "", "", false);
+    CCrawlJob job(app.App(), app.Settings(), "http://host/a/", "/sites/x/", "", "", false);
     EXPECT_TRUE(job.GetFetcher().ByDate());
     EXPECT_TRUE(job.GetFetcher().RenameOld());
 }

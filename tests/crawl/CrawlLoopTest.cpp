@@ -26,8 +26,8 @@ protected:
     std::unique_ptr<CCrawlJob> MakeJob(const std::string& path, bool bCrawl = true, std::string user = "",
                                        std::string password = "")
     {
-        return std::make_unique<CCrawlJob>(server.Url(path), app.Destination(), std::move(user),
-                                           std::move(password), bCrawl);
+        return std::make_unique<CCrawlJob>(app.App(), app.Settings(), server.Url(path), app.Destination(),
+                                           std::move(user), std::move(password), bCrawl);
     }
 
     void ServePage(const std::string& target, std::initializer_list<const char*> links)
@@ -152,7 +152,7 @@ TEST_F(CrawlLoopTest, StartAddressesWithoutSlashOrExtensionAreCompleted)
     ServePage("/", {"root.html"});
     ServePage("/root.html", {});
     {
-        CCrawlJob job(server.Url(), app.Destination(), "", "", true);
+        CCrawlJob job(app.App(), app.Settings(), server.Url(), app.Destination(), "", "", true);
         EXPECT_EQ(runner.Run(job), std::optional<bool>(true));
         EXPECT_EQ(job.GetStartUrl(), server.Url("/"));
         EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/", "/root.html"}));

@@ -25,7 +25,7 @@ protected:
     // Settings are read when the fetcher is built: store them first.
     std::unique_ptr<CPageFetcher> MakeFetcher()
     {
-        auto pFetcher = std::make_unique<CPageFetcher>(&app.App());
+        auto pFetcher = std::make_unique<CPageFetcher>(app.App(), app.Settings());
         pFetcher->SetStartDir(server.Url("/a/"));
         pFetcher->SetDestDir(app.Destination());
         return pFetcher;

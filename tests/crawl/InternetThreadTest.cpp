@@ -18,7 +18,8 @@ TEST(InternetThread, HoldsTheWorkerLockForItsLifeAndReportsEachRun)
 
     // A start page that is not found: Run gives true.
     CDoneRecorder found;
-    CCrawlJob missing(server.Url("/a/index.html"), app.Destination(), "", "", true);
+    CCrawlJob missing(app.App(), app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "",
+                      true);
     pThread->SetJob(&missing);
     pThread->SetOwner(&found);
     pThread->PostThreadMessage(TM_RUNJOB);
@@ -27,7 +28,7 @@ TEST(InternetThread, HoldsTheWorkerLockForItsLifeAndReportsEachRun)
 
     // Not an http address: Run gives false; the same worker serves the second run.
     CDoneRecorder refused;
-    CCrawlJob ftp("ftp://127.0.0.1/a/x.html", app.Destination(), "", "", true);
+    CCrawlJob ftp(app.App(), app.Settings(), "ftp://127.0.0.1/a/x.html", app.Destination(), "", "", true);
     pThread->SetJob(&ftp);
     pThread->SetOwner(&refused);
     pThread->PostThreadMessage(TM_RUNJOB);

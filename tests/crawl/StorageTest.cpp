@@ -43,7 +43,7 @@ TEST(LocalNames, MapAddressesBelowTheStartFolderIntoTheDestination)
     for (const Case& c : cases)
     {
         app.StoreDword(kValueNoNameAsIndex, c.bIndex ? 1 : 0);
-        CPageFetcher fetcher(&app.App());
+        CPageFetcher fetcher(app.App(), app.Settings());
         fetcher.SetStartDir("http://host/a/");
         fetcher.SetDestDir(c.dest);
         fetcher.SetUrl(c.url);

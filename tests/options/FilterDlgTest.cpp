@@ -51,7 +51,7 @@ protected:
 
 TEST_F(FilterDlgTest, TemplateHasItsFiveControlsAndOkButNoCancel)
 {
-    CFilterDlg dialog;
+    CFilterDlg dialog(test.App());
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "文件过滤器");
     EXPECT_EQ(dialog.Template().size, QSize(124, 79));
@@ -98,7 +98,7 @@ TEST_F(FilterDlgTest, OpeningSplitsTheStoredListSortsItAndSelectsNothing)
     {
         SCOPED_TRACE(c.stored);
         test.StoreString(kValueFilter, c.stored);
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         dialog.show();
         EXPECT_EQ(EntriesOf(dialog), c.expected);
         EXPECT_TRUE(dialog.Item<QListWidget>(IDC_FILTER_LIST)->selectedItems().isEmpty());
@@ -108,12 +108,12 @@ TEST_F(FilterDlgTest, OpeningSplitsTheStoredListSortsItAndSelectsNothing)
 
     // The Exclude box shows the stored choice; an absent one reads as 0.
     {
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         dialog.show();
         EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FILTER_EXCLUDE), 0);
     }
     test.StoreDword(kValueFilterExclude, 1);
-    CFilterDlg dialog;
+    CFilterDlg dialog(test.App());
     dialog.show();
     EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FILTER_EXCLUDE), 1);
     EXPECT_EQ(test.Boxes().Count(), 0u);
@@ -122,7 +122,7 @@ TEST_F(FilterDlgTest, OpeningSplitsTheStoredListSortsItAndSelectsNothing)
 TEST_F(FilterDlgTest, AddAndRemoveFollowTheEditAndTheSelection)
 {
     test.StoreString(kValueFilter, "m");
-    CFilterDlg dialog;
+    CFilterDlg dialog(test.App());
     dialog.show();
     auto* pEdit = dialog.Item<QLineEdit>(IDC_FILTER_ENTRY);
     auto* pList = dialog.Item<QListWidget>(IDC_FILTER_LIST);
@@ -160,7 +160,7 @@ TEST_F(FilterDlgTest, AddAndRemoveFollowTheEditAndTheSelection)
 TEST_F(FilterDlgTest, OkStoresEveryEntryAsTypedInListOrder)
 {
     test.StoreString(kValueFilter, "c");
-    CFilterDlg dialog;
+    CFilterDlg dialog(test.App());
     dialog.show();
     Add(dialog, "b");
     Add(dialog, "a");
@@ -178,7 +178,7 @@ TEST_F(FilterDlgTest, OkStoresEveryEntryAsTypedInListOrder)
     EXPECT_EQ(test.Boxes().Count(), 0u);
 
     // Reopened, the list is the one stored.
-    CFilterDlg reopened;
+    CFilterDlg reopened(test.App());
     reopened.show();
     EXPECT_EQ(EntriesOf(reopened), (Entries{"  ", "*.GIF ", "a", "b", "b", "c"}));
     EXPECT_EQ(reopened.IsDlgButtonChecked(IDC_FILTER_EXCLUDE), 1);
@@ -189,7 +189,7 @@ TEST_F(FilterDlgTest, OkWithoutAddOrRemoveStoresNothingAndSaysNothing)
     // The Exclude box alone is not a change of the list.
     test.StoreString(kValueFilter, "x");
     {
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         dialog.show();
         dialog.CheckDlgButton(IDC_FILTER_EXCLUDE, 1);
         PressOk(dialog);
@@ -201,7 +201,7 @@ TEST_F(FilterDlgTest, OkWithoutAddOrRemoveStoresNothingAndSaysNothing)
     // Not even with an empty list.
     test.StoreString(kValueFilter, "");
     {
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         dialog.show();
         PressOk(dialog);
     }
@@ -214,7 +214,7 @@ TEST_F(FilterDlgTest, RemovingTheLastEntryStoresAnEmptyListAndWarns)
 {
     test.StoreString(kValueFilter, "*.zip");
     test.StoreDword(kValueFilterExclude, 1);
-    CFilterDlg dialog;
+    CFilterDlg dialog(test.App());
     dialog.show();
     SelectAndRemove(dialog, "*.zip");
     dialog.CheckDlgButton(IDC_FILTER_EXCLUDE, 0);
@@ -231,7 +231,7 @@ TEST_F(FilterDlgTest, EnterClosesThroughOkWithoutAddingAndEscapeStoresNothing)
     test.StoreString(kValueFilter, "a");
     int nResult = -1;
     {
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         WhenModalAppears(
             [](QWidget* pModal)
             {
@@ -253,7 +253,7 @@ TEST_F(FilterDlgTest, EnterClosesThroughOkWithoutAddingAndEscapeStoresNothing)
 
     // Escape (or the close box) cancels: the changes are dropped.
     {
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         WhenModalAppears(
             [](QWidget* pModal)
             {
@@ -268,7 +268,7 @@ TEST_F(FilterDlgTest, EnterClosesThroughOkWithoutAddingAndEscapeStoresNothing)
     }
     EXPECT_EQ(nResult, QDialog::Rejected);
     {
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         WhenModalAppears(
             [](QWidget* pModal)
             {
@@ -292,7 +292,7 @@ TEST_F(FilterDlgTest, AStoreThatRefusesWritesGivesBothMessagesAndKeepsTheOldValu
     test.StoreDword(kValueFilterExclude, 0);
     {
         CLockedStore locked(test);
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         dialog.show();
         EXPECT_EQ(EntriesOf(dialog), (Entries{"old"})) << "a read-only store still opens";
         SelectAndRemove(dialog, "old");
@@ -311,7 +311,7 @@ TEST_F(FilterDlgTest, AKeyThatCannotBeOpenedOpensEmptyAndReportsAgainAtOk)
 {
     {
         CLockedStore locked(test, StoreLock::CannotCreate);
-        CFilterDlg dialog;
+        CFilterDlg dialog(test.App());
         dialog.show();
         EXPECT_EQ(EntriesOf(dialog), Entries{});
         EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FILTER_EXCLUDE), 0);

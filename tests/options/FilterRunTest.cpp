@@ -52,7 +52,8 @@ protected:
     {
         const std::string strDestination = test.Destination() + strFolder + "/";
         std::filesystem::create_directories(strDestination);
-        CCrawlJob job(server.Url("/site/index.html"), strDestination, "", "", true);
+        CCrawlJob job(test.App(), test.Settings(), server.Url("/site/index.html"), strDestination, "", "",
+                      true);
         CRunWaiter waiter;
         std::future<bool> result = waiter.Result();
         CInternetThread* pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);

@@ -152,7 +152,7 @@ TEST_P(DifferentialRun, QueuesTheSameAddressesInTheSameOrder)
     {
         CUrlQueue queue;
         CVisitedList visited;
-        CLinkParser parser(&queue, &visited);
+        CLinkParser parser(&queue, &visited, test.Settings(), &test.App());
         CReferenceLinkParser::Settings referenceSettings{settings.nUseFilters > 0, settings.nExclude > 0,
                                                          parser.Filters(), settings.nDepth};
         CReferenceLinkParser reference(referenceSettings);

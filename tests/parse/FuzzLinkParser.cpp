@@ -6,6 +6,7 @@
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
 #include "settings/RegistryKey.h"
+#include "settings/RunSettings.h"
 #include "settings/SettingsTable.h"
 
 #include <cstdint>
@@ -68,7 +69,8 @@ void AddVariant(Harness& harness, bool bUseFilters, bool bExclude, const std::st
     auto pVariant = std::make_unique<Variant>();
     pVariant->settings = {bUseFilters, bExclude, {}, nDepth};
     StoreSettings(pVariant->settings, filter);
-    pVariant->pParser = std::make_unique<CLinkParser>(&pVariant->queue, &pVariant->visited);
+    pVariant->pParser = std::make_unique<CLinkParser>(&pVariant->queue, &pVariant->visited,
+                                                      RunSettings::Read(nullptr), nullptr);
     pVariant->settings.filters = pVariant->pParser->Filters();
     harness.variants.push_back(std::move(pVariant));
 }

@@ -18,7 +18,7 @@ protected:
     {
         if (!m_pParser)
         {
-            m_pParser = std::make_unique<CLinkParser>(&m_queue, &m_visited);
+            m_pParser = std::make_unique<CLinkParser>(&m_queue, &m_visited, m_test.Settings(), &m_test.App());
             m_pParser->SetStartDir("http://host/a/");
             m_pParser->SetServerRoot("http://host");
             m_pParser->SetPage("http://host/a/p.html");
@@ -281,7 +281,7 @@ TEST(LinkAcceptancePorts, ANamedPortStaysInTheSitePrefixAndServerRoot)
     CTestApp test;
     CUrlQueue queue;
     CVisitedList visited;
-    CLinkParser parser(&queue, &visited);
+    CLinkParser parser(&queue, &visited, test.Settings(), &test.App());
     parser.SetStartDir("http://127.0.0.1:8080/site/");
     parser.SetServerRoot("http://127.0.0.1:8080");
     parser.SetPage("http://127.0.0.1:8080/site/index.html");

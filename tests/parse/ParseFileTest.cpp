@@ -21,7 +21,7 @@ size_t LogLines(const CTestApp& test)
 class ParseFile : public ::testing::Test
 {
 protected:
-    ParseFile() : m_parser(&m_queue, &m_visited)
+    ParseFile() : m_parser(&m_queue, &m_visited, m_test.Settings(), &m_test.App())
     {
         m_parser.SetStartDir("http://host/a/");
         m_parser.SetServerRoot("http://host");

@@ -87,7 +87,7 @@ TEST(RegistryKey, AStoreThatCannotBeBuiltShowsTheKeyMessageAndWritesNothing)
     // A plain file where the organisation folder should be: the key can be neither opened nor created.
     WriteWholeFile(test.ConfigHome() + "QMV", "not a folder");
 
-    CRegistryKey key;
+    CRegistryKey key(&test.App());
     EXPECT_FALSE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
     EXPECT_FALSE(key.IsOpen());
     EXPECT_EQ(key.Message(), "Unable to build key [Software\\QMV\\Harvestly]");
@@ -148,37 +148,6 @@ TEST(RegistryKey, AWriteTheStoreCannotKeepReportsFailureAndKeepsTheOldValue)
     EXPECT_TRUE(key.ReadDword(retries, kValueRetries));
     EXPECT_EQ(retries, 2u);
     EXPECT_EQ(test.Boxes().Count(), 0u);
-}
-
-} // namespace
-
-namespace
-{
-
-TEST(RegistryKey, OverridesReplaceStoredValuesForThisProcessOnly)
-{
-    CTestApp test;
-    test.StoreDword(kValueRetries, 1);
-    test.StoreString(kValueFilter, "*.gif");
-    test.App().SetSettingOverride(kValueRetries, "4");
-    test.App().SetSettingOverride(kValueFilter, "*.png;*.jpg");
-    test.App().SetSettingOverride(kValueDepth, "2");
-
-    CRegistryKey key;
-    ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
-    std::uint32_t value = 0;
-    EXPECT_TRUE(key.ReadDword(value, kValueRetries));
-    EXPECT_EQ(value, 4u);
-    EXPECT_TRUE(key.ReadDword(value, kValueDepth)) << "an override stands in for an absent value";
-    EXPECT_EQ(value, 2u);
-    std::string text;
-    EXPECT_TRUE(key.ReadString(text, kValueFilter));
-    EXPECT_EQ(text, "*.png;*.jpg");
-
-    // The store itself keeps what was stored.
-    const std::string stored = ReadWholeFile(CRegistryKey::StorePath(kSettingsKeyPath));
-    EXPECT_NE(stored.find("Retries=1"), std::string::npos) << stored;
-    EXPECT_EQ(stored.find("Depth"), std::string::npos) << stored;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/FrontEnd.h"
 #include "app/MainApp.h"
 #include "platform/FileSystem.h"
+#include "settings/RunSettings.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"
 
@@ -25,6 +26,8 @@ public:
     ~CTestApp();
 
     CMainApp& App() { return m_app; }
+    // The stored settings as a run that starts now takes them.
+    RunSettings Settings() { return RunSettings::Read(&m_app); }
     CMessageBoxRecorder& Boxes() { return m_boxes; }
     const std::string& Destination() const { return m_dest.Path(); }
     const std::string& ConfigHome() const { return m_config.Path(); }
