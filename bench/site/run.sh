@@ -58,9 +58,12 @@ write_floor_list() {
     done > "$work/$folder.curl"
 }
 
+# Every mirror goes to a folder of its own and stays until the end. Deleting thousands of files
+# just before a run would slow that run's file creation: ext4 without a journal passes over
+# inodes freed in the last seconds one by one when it allocates a new one.
 measure() { # program round: mirrors once, appends "wall cpu peak_kib" to $work/$folder.$program
-    local program=$1 dest="$work/out/$1"
-    rm -rf "$dest"
+    local program=$1 dest="$work/out/$folder/$1.$2"
+    last[$program]=$dest
     mkdir -p "$dest"
     command_of "$program" "$dest"
     # wget's exit status counts the 404s of a crawl; only the stored files are judged.
@@ -73,7 +76,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 column_median() { cut -d' ' -f"$2" "$1" | median; }
 
 same_files() { # peer: compares its last mirror with harvestly-cli's
-    local h="$work/out/harvestly" p="$work/out/$1"
+    local h=${last[harvestly]} p=${last[$1]}
     (cd "$h" && find . -type f | sort) > "$work/h.list"
     (cd "$p" && find . -type f | sort) > "$work/p.list"
     local only_h only_p differ=0
@@ -96,15 +99,16 @@ declare -A label=([harvestly]=harvestly-cli [wget]=wget [wget2_1]="wget2 1 threa
 bench_site() { # folder start_page title
     folder=$1
     url="http://127.0.0.1:$port/$folder/$2"
+    declare -gA last=()
     # An unmeasured first pass: reads the site into the page cache and gives the floor its list.
-    measure harvestly
-    write_floor_list "$work/out/harvestly"
+    measure harvestly 0
+    write_floor_list "${last[harvestly]}"
     for program in "${programs[@]}"; do
         : > "$work/$folder.$program"
     done
     for round in $(seq "$rounds"); do
         for program in "${programs[@]}"; do
-            measure "$program"
+            measure "$program" "$round"
         done
     done
 
@@ -118,7 +122,7 @@ bench_site() { # folder start_page title
         wall=$(column_median "$work/$folder.$program" 1)
         cpu=$(column_median "$work/$folder.$program" 2)
         peak=$(cut -d' ' -f3 "$work/$folder.$program" | sort -n | tail -1)
-        files=$(find "$work/out/$program" -type f | wc -l)
+        files=$(find "${last[$program]}" -type f | wc -l)
         ratio=$(awk -v h="$h_wall" -v p="$wall" 'BEGIN { printf "%.2f", (p > 0) ? h / p : 0 }')
         if [ "$program" = harvestly ]; then same=-; else same=$(same_files "$program"); fi
         printf '%-16s %8.3f %8.3f %10d %7d %12s  %s\n' "${label[$program]}" "$wall" "$cpu" "$peak" "$files" "$ratio" "$same"
@@ -144,11 +148,11 @@ target site wget 0.5 "synthetic / wget"
 
 # Memory: the same site shape at ten times the pages, no large files.
 peak_of() { # pages: "peak_kib files" of one harvestly-cli mirror of a new synthetic site
-    rm -rf "$work/www/site" "$work/out/mem"
+    rm -rf "$work/www/site"
     python3 bench/site/make_site.py "$work/www" --pages "$1" --big-files 0 --host "127.0.0.1:$port" > /dev/null
     /usr/bin/time -f "%M" -o "$work/time" "$HARVESTLY_CLI" -q -y -c --index --continue-on-error \
-        "http://127.0.0.1:$port/site/index.html" "$work/out/mem" > /dev/null || true
-    echo "$(cat "$work/time") $(find "$work/out/mem" -type f | wc -l)"
+        "http://127.0.0.1:$port/site/index.html" "$work/out/mem$1" > /dev/null || true
+    echo "$(cat "$work/time") $(find "$work/out/mem$1" -type f | wc -l)"
 }
 read -r small_peak small_files <<< "$(peak_of "$pages")"
 read -r large_peak large_files <<< "$(peak_of $((pages * 10)))"
