@@ -96,50 +96,51 @@ bool CCrawlJob::Run()
         m_visited.Add(strUrl);
         m_fetcher.SetUrl(strUrl);
 
-        bool bNotFound = false;
-        bool bTemporary = false;
-        std::string strContentType;
-        const bool bOutcome = FetchWithRetries(bNotFound, strContentType, bTemporary);
-        bResult = bOutcome;
-        if (!bOutcome)
+        const FetchResult fetched = FetchWithRetries();
+        bResult = fetched.bOk;
+        if (!fetched.bOk)
         {
             if (!m_bContinueOnError || m_bStop)
                 break;
             continue;
         }
-        if (bNotFound)
+        if (fetched.bNotFound)
             continue;
 
         // Only the exact type counts: "text/html; charset=..." is not parsed.
-        if (strContentType == "text/html" && (m_bCrawl || bFirstPage))
+        if (fetched.strContentType == "text/html" && (m_bCrawl || bFirstPage))
         {
             if (bFirstPage)
                 parser.SetServerRoot(m_fetcher.GetServerRoot());
             parser.SetPage(strUrl);
             // A page that cannot be read has been logged by the parser and gives no links.
-            (void)parser.ParseFile(m_fetcher.GetLocalPath());
+            (void)parser.ParseFile(fetched.strLocalPath);
             bFirstPage = false;
         }
         // A copy that cannot be deleted only stays on disk; the run goes on either way.
-        if (bTemporary || !bKeep)
-            (void)FileSystem::Delete(m_fetcher.GetLocalPath());
+        if (fetched.bTemporary || !bKeep)
+            (void)FileSystem::Delete(fetched.strLocalPath);
     }
     return bResult;
 }
 
-bool CCrawlJob::FetchWithRetries(bool& bNotFound, std::string& strContentType, bool& bTemporary)
+FetchResult CCrawlJob::FetchWithRetries()
 {
     std::uint32_t nAttempts = 0;
+    FetchResult fetched;
     for (;;)
     {
         if (m_bStop)
-            return false;
-        const bool bOutcome = m_fetcher.Download(bNotFound, strContentType, bTemporary);
+        {
+            fetched.bOk = false;
+            return fetched;
+        }
+        fetched = m_fetcher.Download();
         // Once the program is closing, no further attempt is made.
         if (Closing())
-            return bOutcome;
+            return fetched;
         ++nAttempts;
-        if (bOutcome || nAttempts > m_nRetries)
-            return bOutcome;
+        if (fetched.bOk || nAttempts > m_nRetries)
+            return fetched;
     }
 }

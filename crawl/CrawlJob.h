@@ -55,7 +55,7 @@ public:
 
 private:
     void SetCurrentUrl(const std::string& strUrl);
-    bool FetchWithRetries(bool& bNotFound, std::string& strContentType, bool& bTemporary);
+    FetchResult FetchWithRetries();
     bool Closing() const;
 
     bool m_bContinueOnError = false;

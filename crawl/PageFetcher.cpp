@@ -77,10 +77,6 @@ Result CPageFetcher::Guarded(Result failed, Body&& body)
     {
         ReportFailure(e);
     }
-    catch (const CTearException& e)
-    {
-        ReportFailure(e);
-    }
     return failed;
 }
 
@@ -102,7 +98,8 @@ bool CPageFetcher::EnsureConnection()
                        {
                            m_context.MessageBox("Error: can only use URLs beginning with http://",
                                                 MsgButtons::Ok, MsgIcon::None, "Error");
-                           throw CTearException(CTearException::kNotHttp);
+                           ReportFailure(CTearException(CTearException::kNotHttp));
+                           return false;
                        }
                        // The port stays in the server root, so cutting it off an address leaves the object
                        // path.
@@ -113,32 +110,35 @@ bool CPageFetcher::EnsureConnection()
                    });
 }
 
-bool CPageFetcher::SendGet(std::int64_t& nLength, std::string strObject, bool& bNotFound,
-                           std::optional<std::int64_t>& lastModified, std::string& strContentType)
+GetResponse CPageFetcher::SendGet(std::string strObject)
 {
-    return Guarded(false,
+    return Guarded(GetResponse{},
                    [&]
                    {
-                       bNotFound = false;
+                       GetResponse response;
                        CloseRequest();
                        m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
                        m_pFile->AddRequestHeaders(kRequestHeaders, true);
                        m_pFile->SendRequest();
 
-                       const long nStatus = m_pFile->QueryStatusCode();
-                       if (nStatus == 401)
-                           throw CTearException(CTearException::kAccessDenied);
-                       if (nStatus == 404)
+                       response.nStatus = m_pFile->QueryStatusCode();
+                       if (response.nStatus == 401)
+                       {
+                           ReportFailure(CTearException(CTearException::kAccessDenied));
+                           return response;
+                       }
+                       response.bOk = true;
+                       if (response.nStatus == 404)
                        {
                            CloseRequest();
                            Report("Link not found: " + strObject);
-                           bNotFound = true;
-                           return true;
+                           response.bNotFound = true;
+                           return response;
                        }
-                       lastModified = m_pFile->QueryLastModified();
-                       nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
-                       strContentType = m_pFile->QueryHeader("Content-Type");
-                       return true;
+                       response.lastModified = m_pFile->QueryLastModified();
+                       response.nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
+                       response.strContentType = m_pFile->QueryHeader("Content-Type");
+                       return response;
                    });
 }
 
@@ -177,13 +177,9 @@ bool CPageFetcher::ProbeDirectory()
     if (!EnsureConnection())
         return false;
 
-    std::int64_t nLength = 0;
-    bool bNotFound = false;
-    std::optional<std::int64_t> lastModified;
-    std::string strContentType;
-    if (!SendGet(nLength, m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size())), bNotFound,
-                 lastModified, strContentType))
+    const GetResponse response = SendGet(m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size())));
+    if (!response.bOk)
         return false;
     CloseRequest();
-    return !bNotFound;
+    return !response.bNotFound;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "crawl/FetchResult.h"
+#include "crawl/GetResponse.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -33,10 +36,9 @@ public:
     void EnsureSession();
     // False (reported) when the start folder is not an http:// address or no connection can be set up.
     bool EnsureConnection();
-    // One GET for `strObject`. True when the exchange completed, a 404 included (`bNotFound`);
-    // otherwise the request stays open for ReadChunk. `nLength` is 0 when the server named none.
-    bool SendGet(std::int64_t& nLength, std::string strObject, bool& bNotFound,
-                 std::optional<std::int64_t>& lastModified, std::string& strContentType);
+    // One GET for `strObject`. After a completed exchange other than a 404 the request stays open
+    // for ReadChunk.
+    [[nodiscard]] GetResponse SendGet(std::string strObject);
     // Up to `nCount` body bytes; 0 at the end of the body or after a failure (reported).
     size_t ReadChunk(void* pBuffer, size_t nCount);
     void CloseRequest();
@@ -47,15 +49,14 @@ public:
     void ReportError();
 
     // --- Storage side ---
-    // Fetches the current address into its local file. True: stored, skipped because a copy is
-    // present, or not found. False: failed and reported; worth another attempt.
-    bool Download(bool& bNotFound, std::string& strContentType, bool& bTemporary);
+    // Fetches the current address into its local file.
+    [[nodiscard]] FetchResult Download();
     // Sets the local path of the current address; `bTemporary` when it is a temp.html.
     void MakeLocalName(bool& bTemporary);
     static bool IsHtmlName(const std::string& strPath);
     static bool FileExists(const std::string& strPath);
     // Creates every missing folder on the way to the last '/' of the path.
-    static bool CreatePath(const std::string& strPath);
+    [[nodiscard]] static bool CreatePath(const std::string& strPath);
 
     void SetUrl(std::string strUrl) { m_strUrl = std::move(strUrl); }
     void SetDestDir(std::string strDestDir) { m_strDestDir = std::move(strDestDir); }
@@ -78,6 +79,7 @@ public:
 
 private:
     bool Fail();
+    bool Store(FetchResult& result);
     void Report(std::string strMessage);
     void ReportFailure(const CInternetException& e);
     void ReportFailure(const CTearException& e);

@@ -114,13 +114,23 @@ std::string CPageFetcher::TypeFromName() const
     return IsHtmlName(m_strLocalPath) ? "text/html" : "";
 }
 
-bool CPageFetcher::Download(bool& bNotFound, std::string& strContentType, bool& bTemporary)
+FetchResult CPageFetcher::Download()
 {
     m_nBytesReceived = 0;
     m_nBytesExpected = 0;
-    bNotFound = false;
-    strContentType.clear();
-    MakeLocalName(bTemporary);
+    FetchResult result;
+    result.bOk = Store(result);
+    result.strLocalPath = m_strLocalPath;
+    // Every failure has been reported, which left its line here.
+    if (!result.bOk)
+        result.strError = m_strLastError;
+    return result;
+}
+
+// Download's steps; `result` receives the not-found flag, the type and the temporary flag.
+bool CPageFetcher::Store(FetchResult& result)
+{
+    MakeLocalName(result.bTemporary);
 
     if (!LocalPathIsInside())
     {
@@ -129,7 +139,7 @@ bool CPageFetcher::Download(bool& bNotFound, std::string& strContentType, bool& 
     }
     if (!m_bByDate && FileExists(m_strLocalPath))
     {
-        strContentType = TypeFromName();
+        result.strContentType = TypeFromName();
         return true;
     }
 
@@ -137,22 +147,22 @@ bool CPageFetcher::Download(bool& bNotFound, std::string& strContentType, bool& 
     if (!EnsureConnection())
         return Fail();
 
-    std::int64_t nLength = 0;
-    std::optional<std::int64_t> lastModified;
     const std::string strObject = m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size()));
-    if (!SendGet(nLength, strObject, bNotFound, lastModified, strContentType))
+    const GetResponse response = SendGet(strObject);
+    if (!response.bOk)
         return Fail();
+    result.strContentType = response.strContentType;
 
-    if (bNotFound)
+    if (response.bNotFound)
     {
         // In a date mode the local copy stands in for the missing page.
         if (m_bByDate && FileExists(m_strLocalPath))
-        {
-            strContentType = TypeFromName();
-            bNotFound = false;
-        }
+            result.strContentType = TypeFromName();
+        else
+            result.bNotFound = true;
         return true;
     }
+    const std::optional<std::int64_t>& lastModified = response.lastModified;
 
     const bool bLocalCopy = FileExists(m_strLocalPath);
     if (bLocalCopy)
@@ -170,7 +180,7 @@ bool CPageFetcher::Download(bool& bNotFound, std::string& strContentType, bool& 
             return true;
         }
     }
-    return WriteBody(nLength, lastModified, bLocalCopy && m_bRenameOld);
+    return WriteBody(response.nLength, lastModified, bLocalCopy && m_bRenameOld);
 }
 
 std::string CPageFetcher::PartialName() const
@@ -182,7 +192,8 @@ std::string CPageFetcher::PartialName() const
 bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified,
                              bool bKeepOldCopy)
 {
-    CreatePath(m_strLocalPath);
+    // A folder that cannot be made is reported by the file's creation below.
+    (void)CreatePath(m_strLocalPath);
     m_nBytesExpected = nLength;
 
     // The body goes to a partial file first, so an old copy survives a transfer that breaks.
@@ -201,13 +212,17 @@ bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int6
         Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
         bOk = false;
     }
+    // A copy that keeps the time of its fetch is still the server's copy; a later run by date
+    // only fetches it once more.
     if (lastModified)
-        FileSystem::SetTimes(strPartial, *lastModified);
+        (void)FileSystem::SetTimes(strPartial, *lastModified);
 
     const std::int64_t nExpected = m_nBytesExpected;
+    // A partial file that cannot be deleted keeps its hidden name and is replaced by the next
+    // attempt; it never stands in for the finished file.
     if (nExpected != 0 && nExpected > m_nBytesReceived)
     {
-        FileSystem::Delete(strPartial);
+        (void)FileSystem::Delete(strPartial);
         m_nBytesReceived = 0;
         Report("File not complete, deleting [" + m_strLocalPath + "]");
         bOk = false;
@@ -215,7 +230,7 @@ bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int6
     else if (!bOk)
     {
         // A body that could not be written whole is no copy worth keeping, length or not.
-        FileSystem::Delete(strPartial);
+        (void)FileSystem::Delete(strPartial);
         m_nBytesReceived = 0;
     }
     else
@@ -278,7 +293,8 @@ bool CPageFetcher::PutInPlace(const std::string& strPartial, bool bKeepOldCopy)
     SystemError error;
     if (!FileSystem::Move(strPartial, m_strLocalPath, &error))
     {
-        FileSystem::Delete(strPartial);
+        // As above: a partial file left behind is replaced by the next attempt.
+        (void)FileSystem::Delete(strPartial);
         m_nBytesReceived = 0;
         Report("Unable to create file [" + m_strLocalPath + "], error [" + std::to_string(error.code) + "].");
         return false;
@@ -310,5 +326,5 @@ void CPageFetcher::RenameOldCopy()
             strNewName = StampedName(strNow + "-" + std::to_string(n));
     }
     // When the move fails the old copy is overwritten, as it would be without this mode.
-    FileSystem::Move(m_strLocalPath, strNewName);
+    (void)FileSystem::Move(m_strLocalPath, strNewName);
 }

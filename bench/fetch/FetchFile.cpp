@@ -46,11 +46,8 @@ int main(int argc, char** argv)
     fetcher.SetDestDir(strDestination);
     fetcher.SetUrl(strUrl);
 
-    bool bNotFound = false;
-    bool bTemporary = false;
-    std::string strContentType;
-    const bool bOk = fetcher.Download(bNotFound, strContentType, bTemporary);
+    const FetchResult fetched = fetcher.Download();
     std::printf("%lld\n", static_cast<long long>(fetcher.GetBytesReceived()));
     app.m_pMainDlg = nullptr;
-    return bOk && !bNotFound ? 0 : 1;
+    return fetched.bOk && !fetched.bNotFound ? 0 : 1;
 }

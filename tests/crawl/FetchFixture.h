@@ -34,9 +34,8 @@ protected:
     Outcome Fetch(CPageFetcher& fetcher, const std::string& path)
     {
         fetcher.SetUrl(server.Url(path));
-        Outcome outcome;
-        outcome.bOk = fetcher.Download(outcome.bNotFound, outcome.strType, outcome.bTemporary);
-        return outcome;
+        const FetchResult fetched = fetcher.Download();
+        return {fetched.bOk, fetched.bNotFound, fetched.strContentType, fetched.bTemporary};
     }
 
     std::string Local(const std::string& relative) const { return app.Destination() + relative; }

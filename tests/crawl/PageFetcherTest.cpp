@@ -15,15 +15,12 @@ TEST_F(PageFetcherTest, SendGetReadsTheHeadersAndLeavesTheBodyToReadChunk)
     ASSERT_TRUE(pFetcher->EnsureConnection());
     EXPECT_EQ(pFetcher->GetServerRoot(), server.Url()); // the port is kept
 
-    std::int64_t nLength = -1;
-    bool bNotFound = true;
-    std::optional<std::int64_t> lastModified;
-    std::string strType;
-    ASSERT_TRUE(pFetcher->SendGet(nLength, "/a/p.html", bNotFound, lastModified, strType));
-    EXPECT_FALSE(bNotFound);
-    EXPECT_EQ(nLength, 10);
-    EXPECT_EQ(lastModified, std::optional<std::int64_t>(784111777));
-    EXPECT_EQ(strType, "text/html; charset=iso-8859-1");
+    const GetResponse response = pFetcher->SendGet("/a/p.html");
+    ASSERT_TRUE(response.bOk);
+    EXPECT_FALSE(response.bNotFound);
+    EXPECT_EQ(response.nLength, 10);
+    EXPECT_EQ(response.lastModified, std::optional<std::int64_t>(784111777));
+    EXPECT_EQ(response.strContentType, "text/html; charset=iso-8859-1");
 
     char buffer[4];
     EXPECT_EQ(pFetcher->ReadChunk(buffer, 4), 4u);
@@ -48,13 +45,10 @@ TEST_F(PageFetcherTest, MissingLengthAndDateReadAsZeroAndUnknown)
     auto pFetcher = MakeFetcher();
     pFetcher->EnsureSession();
     ASSERT_TRUE(pFetcher->EnsureConnection());
-    std::int64_t nLength = -1;
-    bool bNotFound = true;
-    std::optional<std::int64_t> lastModified = 5;
-    std::string strType;
-    ASSERT_TRUE(pFetcher->SendGet(nLength, "/a/p.html", bNotFound, lastModified, strType));
-    EXPECT_EQ(nLength, 0);
-    EXPECT_EQ(lastModified, std::nullopt);
+    const GetResponse response = pFetcher->SendGet("/a/p.html");
+    ASSERT_TRUE(response.bOk);
+    EXPECT_EQ(response.nLength, 0);
+    EXPECT_EQ(response.lastModified, std::nullopt);
 }
 
 TEST_F(PageFetcherTest, NotFoundUnauthorizedAndRefusedEachLeaveTheirLogLine)
@@ -88,9 +82,7 @@ TEST_F(PageFetcherTest, NotFoundUnauthorizedAndRefusedEachLeaveTheirLogLine)
     auto pRefused = MakeFetcher();
     pRefused->SetStartDir("http://127.0.0.1:" + std::to_string(closedPort) + "/a/");
     pRefused->SetUrl("http://127.0.0.1:" + std::to_string(closedPort) + "/a/x.html");
-    bool bNotFound = false, bTemporary = false;
-    std::string strType;
-    EXPECT_FALSE(pRefused->Download(bNotFound, strType, bTemporary));
+    EXPECT_FALSE(pRefused->Download().bOk);
     EXPECT_EQ(pRefused->GetLastError().rfind("Error: (7) ", 0), 0u) << pRefused->GetLastError();
 
     const std::string log = app.LogText();
@@ -105,10 +97,8 @@ TEST_F(PageFetcherTest, OnlyHttpStartFoldersConnectAndEachTryShowsTheBox)
     auto pFetcher = MakeFetcher();
     pFetcher->SetStartDir("ftp://127.0.0.1/a/");
     pFetcher->SetUrl("ftp://127.0.0.1/a/x.html");
-    bool bNotFound = false, bTemporary = false;
-    std::string strType;
-    EXPECT_FALSE(pFetcher->Download(bNotFound, strType, bTemporary));
-    EXPECT_FALSE(pFetcher->Download(bNotFound, strType, bTemporary));
+    EXPECT_FALSE(pFetcher->Download().bOk);
+    EXPECT_FALSE(pFetcher->Download().bOk);
     EXPECT_EQ(pFetcher->GetLastError(), "Error: Exiting with CTearException(1)");
 
     const std::vector<MessageRequest> boxes = app.Boxes().Shown();
@@ -153,6 +143,42 @@ TEST_F(PageFetcherTest, RedirectsAndErrorPagesAreStoredUnderTheRequestedName)
 
     EXPECT_TRUE(Fetch(*pFetcher, "/a/broken.html").bOk);
     EXPECT_EQ(ReadWholeFile(Local("broken.html")), "<html>server error</html>");
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(PageFetcherTest, TheResultNamesTheLocalFileAndAFailuresLogLine)
+{
+    server.Serve("/a/", TestResponse::Ok("<a href=x.html>"));
+    server.Serve("/a/p.gif", TestResponse::Ok("gif", "image/gif"));
+    auto pFetcher = MakeFetcher();
+
+    pFetcher->SetUrl(server.Url("/a/p.gif"));
+    const FetchResult stored = pFetcher->Download();
+    EXPECT_TRUE(stored.bOk);
+    EXPECT_EQ(stored.strLocalPath, Local("p.gif"));
+    EXPECT_EQ(stored.strContentType, "image/gif");
+    EXPECT_EQ(stored.strError, "");
+
+    pFetcher->SetUrl(server.Url("/a/"));
+    const FetchResult folder = pFetcher->Download();
+    EXPECT_TRUE(folder.bTemporary);
+    EXPECT_EQ(folder.strLocalPath, Local("temp.html"));
+
+    pFetcher->SetUrl(server.Url("/a/gone.gif"));
+    const FetchResult missing = pFetcher->Download();
+    EXPECT_TRUE(missing.bOk);
+    EXPECT_TRUE(missing.bNotFound);
+    EXPECT_EQ(missing.strError, "") << "a missing file is no failure";
+
+    pFetcher->SetUrl(server.Url("/a/../up.gif"));
+    const FetchResult refused = pFetcher->Download();
+    EXPECT_FALSE(refused.bOk);
+    EXPECT_EQ(refused.strError, pFetcher->GetLastError());
+    EXPECT_NE(refused.strError.find("outside the destination folder"), std::string::npos);
 }
 
 } // namespace

@@ -284,9 +284,7 @@ TEST_F(StorageTest, NothingIsWrittenOutsideTheDestination)
     for (const char* path : {"/a/../escape.html", "/a/x/../y.html"})
     {
         pFetcher->SetUrl(server.Url(path));
-        bool bNotFound = false, bTemporary = false;
-        std::string strType;
-        EXPECT_FALSE(pFetcher->Download(bNotFound, strType, bTemporary)) << path;
+        EXPECT_FALSE(pFetcher->Download().bOk) << path;
         EXPECT_NE(pFetcher->GetLastError().find("outside the destination folder"), std::string::npos);
     }
     EXPECT_TRUE(server.Targets().empty());

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// What one Download came to.
+struct FetchResult
+{
+    // Stored, skipped because a copy is present, or not found. False: failed and reported, worth
+    // another attempt.
+    bool bOk = false;
+    // The server answered 404 and no local copy stands in for the page.
+    bool bNotFound = false;
+    // As the server named it, or "text/html" for a present copy with an .htm-like name.
+    std::string strContentType;
+    // Where the address is stored, or would have been.
+    std::string strLocalPath;
+    // The local file is a temp.html, to be deleted once it has been read.
+    bool bTemporary = false;
+    // The log line of a failure; empty when bOk.
+    std::string strError;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What one GET came to, as far as the fetcher reads it before the body.
+struct GetResponse
+{
+    // The exchange completed, a 404 included. False: it failed and was reported.
+    bool bOk = false;
+    // The server's status code; 0 when there was no answer.
+    long nStatus = 0;
+    bool bNotFound = false;
+    // The Content-Length, 0 when the server named none.
+    std::int64_t nLength = 0;
+    // The Last-Modified time, when the server gave a readable one.
+    std::optional<std::int64_t> lastModified;
+    std::string strContentType;
+};
