@@ -151,11 +151,11 @@ bool CMainDlg::OnInitDialog()
     setWindowTitle(ToQ(strVersion));
 
     m_bRunning = false;
-    m_pJob = nullptr;
+    m_pJob.reset();
     UpdateData(false);
 
     m_pWorker = CInternetThread::Create(*m_pApp->m_pWorkerLock);
-    if (m_pWorker == nullptr)
+    if (!m_pWorker)
         ShowMessageBox("Unable to create internet thread.");
 
     m_trayIcon.SetTipText(strVersion);
@@ -180,17 +180,14 @@ void CMainDlg::DestroyWindow()
     // return at once and its end-of-run call does nothing.
     if (m_pApp != nullptr)
         m_pApp->m_bClosing = true;
-    if (m_pWorker != nullptr)
+    if (m_pWorker)
     {
-        m_pWorker->PostThreadMessage(TM_ENDTHREAD);
-        m_pWorker = nullptr;
-        // The worker object gives the lock back as it is deleted: holding it means the worker is gone.
-        m_pApp->m_pWorkerLock->acquire();
-        m_pApp->m_pWorkerLock->release();
+        // A run under way ends first; after this the worker holds no job.
+        m_pWorker->End();
+        m_pWorker.reset();
     }
     KillTimer(ID_PROGRESS_TIMER);
-    delete m_pJob;
-    m_pJob = nullptr;
+    m_pJob.reset();
     m_bRunning = false;
     if (m_trayIcon.IsAdded())
         m_trayIcon.OnDestroy();

@@ -148,7 +148,7 @@ public:
     CAnimTrayIcon& TrayIcon() { return m_trayIcon; }
     CLinkLabels& LinkLabels() { return *m_pLinks; }
     IShellLauncher& Launcher() { return *m_pLauncher; }
-    CInternetThread* Worker() const { return m_pWorker; }
+    CInternetThread* Worker() const { return m_pWorker.get(); }
 
     // The fields exchanged with the controls.
     std::string m_strDestination;
@@ -164,7 +164,9 @@ public:
     // Run state (MainDlgRun.cpp).
     bool m_bRunning = false;
     bool m_bUserStop = false;
-    CCrawlJob* m_pJob = nullptr;
+    // Held while the worker runs it; freed when the run's end has been reported, or by the
+    // tear-down after the worker has ended.
+    std::unique_ptr<CCrawlJob> m_pJob;
 
     // What the progress display last showed, so a control is only rewritten when it changes.
     std::string m_strLastCurrent;
@@ -199,7 +201,8 @@ private:
     IShellLauncher* m_pLauncher;
 
     QIcon m_hIcon;
-    CInternetThread* m_pWorker = nullptr;
+    // Ended by the tear-down, the one join with the worker.
+    std::unique_ptr<CInternetThread> m_pWorker;
     bool m_bInitialized = false;
     bool m_bInitDialogRan = false;
     bool m_bTornDown = false;

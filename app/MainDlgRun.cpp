@@ -1,6 +1,6 @@
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
-#include "app/SessionLog.h"
+#include "app/RunPath.h"
 #include "app/ShortcutFile.h"
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
@@ -28,20 +28,24 @@ constexpr int kOptionsPanel[] = {
     IDC_RETRIES_LABEL,   IDC_RETRIES,           IDC_USE_FILTERS, IDC_FILTER,
     IDC_STEALTH,         IDC_DEPTH_LABEL,       IDC_DEPTH};
 
-struct RunOutcome
+struct OutcomeTexts
 {
     const char* tip;
     const char* text;
     const char* caption;
 };
 
-// A failure outranks a user stop: a run that failed after Stop was pressed reports the failure.
-RunOutcome OutcomeOf(bool bResult, bool bUserStop)
+OutcomeTexts TextsOf(RunPath::Outcome outcome)
 {
-    if (!bResult)
+    switch (outcome)
+    {
+    case RunPath::Outcome::Failed:
         return {"Site processing stopped due to error.", "Site processing failed.", "Failure"};
-    if (bUserStop)
+    case RunPath::Outcome::Stopped:
         return {"User stopped processing.", "User stop.", "Stopped"};
+    case RunPath::Outcome::Complete:
+        break;
+    }
     return {"Site processed successfully.", "Site processed.", "Complete"};
 }
 
@@ -121,30 +125,31 @@ void ShowPendingLines(CMainDlg& dialog, const CCrawlJob& job)
     dialog.m_nLastPendingSerial = shown.serial;
 }
 
-bool CreateDestination(const std::string& strDestination)
+bool AskToCreate(const std::string& strDestination)
 {
     const std::string prompt =
         "Destination [" + strDestination + "] does not exist.\nDo you wish to create it?";
-    if (ShowMessageBox(prompt, MsgButtons::YesNo, MsgIcon::Question, "Create directory") != MsgAnswer::Yes)
-        return false;
-    if (CPageFetcher::CreatePath(strDestination))
-        return true;
-    ShowMessageBox("Unable to create directory", MsgButtons::Ok, MsgIcon::None, "Error!");
-    return false;
+    return ShowMessageBox(prompt, MsgButtons::YesNo, MsgIcon::Question, "Create directory") == MsgAnswer::Yes;
 }
 
 // Gives the destination its final separator and makes sure the folder exists.
 bool AcceptDestination(std::string& strDestination)
 {
-    // An empty field would make the file-system root the destination of the mirror.
-    if (strDestination.empty())
+    switch (RunPath::CheckDestination(strDestination, [&] { return AskToCreate(strDestination); }))
     {
+    case RunPath::Destination::Ready:
+        return true;
+    case RunPath::Destination::Empty:
         ShowMessageBox("Please enter a destination folder.", MsgButtons::Ok, MsgIcon::Exclamation);
         return false;
+    case RunPath::Destination::Declined:
+        return false;
+    case RunPath::Destination::NotAFolder:
+    case RunPath::Destination::CannotCreate:
+        ShowMessageBox("Unable to create directory", MsgButtons::Ok, MsgIcon::None, "Error!");
+        return false;
     }
-    if (strDestination.back() != '/')
-        strDestination += '/';
-    return CPageFetcher::FileExists(strDestination) || CreateDestination(strDestination);
+    return false;
 }
 
 void EnterRunningState(CMainDlg& dialog)
@@ -159,17 +164,17 @@ void EnterRunningState(CMainDlg& dialog)
 }
 
 // Without its shortcut file and log header a run would leave no record, so it does not start.
-bool WriteRunRecords(CMainDlg& dialog, CMainApp& app)
+bool StartRun(CMainDlg& dialog, CMainApp& app)
 {
-    if (!dialog.WriteShortcut(dialog.m_strUrl, dialog.m_strDestination, dialog.m_strUserId,
-                              dialog.m_strPassword))
-    {
+    const RunPath::Request request{dialog.m_strUrl,      dialog.m_strDestination, dialog.m_strUserId,
+                                   dialog.m_strPassword, dialog.m_bCrawl,         {}};
+    RunPath::Started started = RunPath::Start(app, *dialog.Worker(), dialog, request);
+    if (started.failure == RunPath::StartFailure::Shortcut)
         ShowMessageBox("Unable to write [" + dialog.m_strDestination + CShortcutFile::kFileName + "].",
                        MsgButtons::Ok, MsgIcon::None, "Error!");
-        return false;
-    }
-    // The log writer tells the user itself when a line cannot be written.
-    return SessionLog::WriteHeader(app, dialog.m_strUrl, dialog.m_strDestination);
+    // The log writer has told the user itself when a header line could not be written.
+    dialog.m_pJob = std::move(started.pJob);
+    return dialog.m_pJob != nullptr;
 }
 
 // The window goes back to idle when a run could not be started after all.
@@ -222,18 +227,12 @@ void CMainDlg::OnGo()
 
     const QString strIdleCaption = GetDlgItemText(IDC_GO);
     EnterRunningState(*this);
-    if (!WriteRunRecords(*this, *m_pApp))
+    ResetProgressMemory(*this);
+    if (!StartRun(*this, *m_pApp))
     {
         AbandonStart(*this, *m_pApp, strIdleCaption);
         return;
     }
-
-    m_pJob = new CCrawlJob(*m_pApp, RunSettings::Read(m_pApp), m_strUrl, m_strDestination, m_strUserId,
-                           m_strPassword, m_bCrawl);
-    ResetProgressMemory(*this);
-    Worker()->SetOwner(this);
-    Worker()->SetJob(m_pJob);
-    Worker()->PostThreadMessage(TM_RUNJOB);
     UpdateLayout(true);
 }
 
@@ -319,13 +318,13 @@ void CMainDlg::FinishRun(bool bResult)
     KillTimer(ID_PROGRESS_TIMER);
     TrayIcon().StopAnimation();
 
-    const RunOutcome outcome = OutcomeOf(bResult, m_bUserStop);
-    TrayIcon().SetTipText(outcome.tip);
-    ShowMessageBox(outcome.text, MsgButtons::Ok, MsgIcon::None, outcome.caption);
-    LogLine(SessionLog::OutcomeLine(bResult, m_bUserStop), false);
+    const RunPath::Outcome outcome = RunPath::OutcomeOf(bResult, m_bUserStop);
+    const OutcomeTexts texts = TextsOf(outcome);
+    TrayIcon().SetTipText(texts.tip);
+    ShowMessageBox(texts.text, MsgButtons::Ok, MsgIcon::None, texts.caption);
+    RunPath::LogOutcome(*m_pApp, outcome);
 
     ShowIdleControls(*this, "&Go");
     // Run has returned and the timer is stopped: nothing reads the job any more.
-    delete m_pJob;
-    m_pJob = nullptr;
+    m_pJob.reset();
 }

@@ -1,7 +1,7 @@
 #include "cli/ConsoleRun.h"
 
 #include "app/MainApp.h"
-#include "app/SessionLog.h"
+#include "app/RunPath.h"
 #include "app/ShortcutFile.h"
 #include "cli/InterruptSignals.h"
 #include "cli/PasswordPrompt.h"
@@ -34,18 +34,6 @@ size_t TerminalWidth()
     return 79;
 }
 
-// Creates every missing folder on the way to `folder`, which ends with '/'.
-bool CreateFolders(const std::string& folder)
-{
-    for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-    {
-        const std::string prefix = folder.substr(0, slash);
-        if (!FileSystem::Exists(prefix) && !FileSystem::CreateDirectory(prefix))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 CConsoleRun::CConsoleRun(CMainApp& app, const CliOptions& options) : m_app(app), m_options(options) {}
@@ -62,26 +50,42 @@ int CConsoleRun::Run()
         return kStatusBadInput;
 
     m_app.m_pMainDlg = this;
-    if (!WriteRunRecords())
-        return kStatusFailed;
-
-    RunSettings settings;
-    if (!ReadSettings(settings))
-        return kStatusBadInput;
     m_pWorker = CInternetThread::Create(*m_app.m_pWorkerLock);
-    if (m_pWorker == nullptr)
+    if (!m_pWorker)
     {
         PrintError("Unable to create internet thread.");
         return kStatusFailed;
     }
-    m_pJob = new CCrawlJob(m_app, settings, m_options.strAddress, m_strDestination, m_options.strUserId,
-                           m_strPassword, m_options.bCrawl);
-    m_pWorker->SetOwner(this);
-    m_pWorker->SetJob(m_pJob);
-    m_pWorker->PostThreadMessage(TM_RUNJOB);
+    if (const int nStatus = StartRun(); nStatus != kStatusComplete)
+        return nStatus;
 
     const bool bResult = WaitForWorker();
     return Finish(bResult);
+}
+
+// The run's records, its settings with this run's options in their place (the store itself is
+// not changed), and the job on the worker.
+int CConsoleRun::StartRun()
+{
+    const RunPath::Request request{m_options.strAddress, m_strDestination, m_options.strUserId,
+                                   m_strPassword,        m_options.bCrawl, m_options.settingOverrides};
+    RunPath::Started started = RunPath::Start(m_app, *m_pWorker, *this, request);
+    switch (started.failure)
+    {
+    case RunPath::StartFailure::None:
+        break;
+    case RunPath::StartFailure::Shortcut:
+        PrintError("cannot write " + m_strDestination + CShortcutFile::kFileName + ": " + started.strError);
+        return kStatusFailed;
+    case RunPath::StartFailure::Header:
+        PrintError("cannot write the log " + m_strDestination + "error.log");
+        return kStatusFailed;
+    case RunPath::StartFailure::Setting:
+        PrintError(started.strError);
+        return kStatusBadInput;
+    }
+    m_pJob = std::move(started.pJob);
+    return kStatusComplete;
 }
 
 bool CConsoleRun::ValidateAddress()
@@ -121,38 +125,34 @@ bool CConsoleRun::ReadPassword()
 bool CConsoleRun::PrepareDestination()
 {
     m_strDestination = m_options.strDestination;
-    if (m_strDestination.empty())
+    const auto askToCreate = [this]
     {
-        PrintError("the destination folder is empty");
-        return false;
-    }
-    if (m_strDestination.back() != '/')
-        m_strDestination += '/';
-
-    if (FileSystem::Exists(m_strDestination))
-    {
-        if (FileSystem::IsDirectory(m_strDestination))
+        if (m_options.bYes)
             return true;
-        PrintError("destination [" + m_strDestination + "] is not a folder");
-        return false;
-    }
-
-    if (!m_options.bYes)
-    {
         if (!::isatty(STDIN_FILENO))
         {
             PrintError("destination [" + m_strDestination + "] does not exist (use --yes to create it)");
             return false;
         }
-        if (!AskToCreate())
-            return false;
-    }
-    if (!CreateFolders(m_strDestination))
+        return AskToCreate();
+    };
+    switch (RunPath::CheckDestination(m_strDestination, askToCreate))
     {
+    case RunPath::Destination::Ready:
+        return true;
+    case RunPath::Destination::Empty:
+        PrintError("the destination folder is empty");
+        return false;
+    case RunPath::Destination::NotAFolder:
+        PrintError("destination [" + m_strDestination + "] is not a folder");
+        return false;
+    case RunPath::Destination::Declined:
+        return false;
+    case RunPath::Destination::CannotCreate:
         PrintError("Unable to create directory");
         return false;
     }
-    return true;
+    return false;
 }
 
 bool CConsoleRun::AskToCreate() const
@@ -164,38 +164,6 @@ bool CConsoleRun::AskToCreate() const
     if (!std::getline(std::cin, answer))
         return false;
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
-}
-
-// The stored settings with this run's options in their place; the store itself is not changed.
-bool CConsoleRun::ReadSettings(RunSettings& settings)
-{
-    settings = RunSettings::Read(&m_app);
-    for (const auto& [name, value] : m_options.settingOverrides)
-    {
-        if (!settings.Set(name, value))
-        {
-            PrintError("cannot use " + value + " for " + name);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool CConsoleRun::WriteRunRecords()
-{
-    SystemError error;
-    if (!CShortcutFile::Write(m_strDestination, m_options.strAddress, m_options.strUserId, m_strPassword,
-                              &error))
-    {
-        PrintError("cannot write " + m_strDestination + CShortcutFile::kFileName + ": " + error.text);
-        return false;
-    }
-    if (!SessionLog::WriteHeader(m_app, m_options.strAddress, m_strDestination))
-    {
-        PrintError("cannot write the log " + m_strDestination + "error.log");
-        return false;
-    }
-    return true;
 }
 
 void CConsoleRun::OnCrawlDone(bool bResult)
@@ -261,29 +229,25 @@ void CConsoleRun::ShowProgress(bool bFinal)
 
 int CConsoleRun::Finish(bool bResult)
 {
-    EndWorker();
+    // The one join: the worker has left the job once it has ended.
+    m_pWorker->End();
+    m_pJob.reset();
 
     // A second Ctrl-C cut the current file short on purpose: report the stop, not a failure.
-    const char* outcome = m_bClosingRequested ? SessionLog::OutcomeLine(true, true)
-                                              : SessionLog::OutcomeLine(bResult, m_bUserStop);
-    m_app.WriteErrorLog(outcome, false);
-    std::printf("%s\n", outcome);
+    const RunPath::Outcome outcome =
+        m_bClosingRequested ? RunPath::Outcome::Stopped : RunPath::OutcomeOf(bResult, m_bUserStop);
+    RunPath::LogOutcome(m_app, outcome);
+    std::printf("%s\n", RunPath::OutcomeLine(outcome));
     std::fflush(stdout);
 
-    if (m_bClosingRequested)
+    switch (outcome)
+    {
+    case RunPath::Outcome::Complete:
+        return kStatusComplete;
+    case RunPath::Outcome::Stopped:
         return kStatusStopped;
-    if (!bResult)
-        return kStatusFailed;
-    return m_bUserStop ? kStatusStopped : kStatusComplete;
-}
-
-void CConsoleRun::EndWorker()
-{
-    // The worker deletes itself on TM_ENDTHREAD and gives the lock back: taking it is the join.
-    m_pWorker->PostThreadMessage(TM_ENDTHREAD);
-    m_app.m_pWorkerLock->acquire();
-    m_app.m_pWorkerLock->release();
-    m_pWorker = nullptr;
-    delete m_pJob;
-    m_pJob = nullptr;
+    case RunPath::Outcome::Failed:
+        break;
+    }
+    return kStatusFailed;
 }

@@ -5,13 +5,14 @@
 #include "crawl/CrawlOwner.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 class CMainApp;
 class CCrawlJob;
-struct RunSettings;
+class CInternetThread;
 
 // Exit statuses of harvestly-cli.
 enum CliStatus : int
@@ -40,12 +41,10 @@ private:
     bool ReadPassword();
     bool PrepareDestination();
     bool AskToCreate() const;
-    bool WriteRunRecords();
-    bool ReadSettings(RunSettings& settings);
+    int StartRun();
     bool WaitForWorker();
     void ShowProgress(bool bFinal);
     int Finish(bool bResult);
-    void EndWorker();
 
     CMainApp& m_app;
     const CliOptions& m_options;
@@ -56,8 +55,9 @@ private:
     bool m_bClosingRequested = false;
     size_t m_nLastLineLength = 0;
 
-    class CInternetThread* m_pWorker = nullptr;
-    CCrawlJob* m_pJob = nullptr;
+    // The job is declared first so that it outlives the worker, whose end is the one join.
+    std::unique_ptr<CCrawlJob> m_pJob;
+    std::unique_ptr<CInternetThread> m_pWorker;
 
     std::mutex m_mutex;
     std::condition_variable m_done;

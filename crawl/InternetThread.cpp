@@ -13,22 +13,36 @@ CInternetThread::CInternetThread(std::binary_semaphore& workerLock) : m_workerLo
 
 CInternetThread::~CInternetThread()
 {
-    m_workerLock.release();
+    End();
 }
 
-CInternetThread* CInternetThread::Create(std::binary_semaphore& workerLock)
+std::unique_ptr<CInternetThread> CInternetThread::Create(std::binary_semaphore& workerLock)
 {
-    auto* pThread = new CInternetThread(workerLock);
+    std::unique_ptr<CInternetThread> pThread(new CInternetThread(workerLock));
     try
     {
-        std::thread([pThread] { pThread->MessageLoop(); }).detach();
+        std::thread([pWorker = pThread.get()] { pWorker->MessageLoop(); }).detach();
     }
     catch (const std::system_error&)
     {
-        delete pThread;
+        // No thread will give the lock back: the object does, without waiting for anyone.
+        pThread->m_bEndPosted = true;
+        pThread->m_bJoined = true;
+        workerLock.release();
         return nullptr;
     }
     return pThread;
+}
+
+void CInternetThread::End()
+{
+    if (!m_bEndPosted.exchange(true))
+        m_messages.Post(TM_ENDTHREAD);
+    if (m_bJoined)
+        return;
+    m_workerLock.acquire();
+    m_workerLock.release();
+    m_bJoined = true;
 }
 
 void CInternetThread::SetJob(CCrawlJob* pJob)
@@ -43,6 +57,8 @@ void CInternetThread::SetOwner(ICrawlOwner* pOwner)
 
 void CInternetThread::PostThreadMessage(ThreadMessage message)
 {
+    if (message == TM_ENDTHREAD && m_bEndPosted.exchange(true))
+        return;
     m_messages.Post(message);
 }
 
@@ -56,9 +72,13 @@ void CInternetThread::MessageLoop()
             OnRunJob();
             break;
         case TM_ENDTHREAD:
-            // Deleting the object gives the worker lock back: the owner's tear-down may go on.
-            delete this;
+        {
+            // Giving the lock back lets the owner's End return and free the object, so nothing of
+            // the object is touched after it.
+            std::binary_semaphore& workerLock = m_workerLock;
+            workerLock.release();
             return;
+        }
         }
     }
 }

@@ -61,12 +61,8 @@ public:
 
     ~CCrawlRunner()
     {
-        if (m_pThread != nullptr)
-        {
-            m_pThread->PostThreadMessage(TM_ENDTHREAD);
-            m_app.App().m_pWorkerLock->acquire();
-            m_app.App().m_pWorkerLock->release();
-        }
+        if (m_pThread)
+            m_pThread->End();
     }
 
     // One worker serves every run, as in the program.
@@ -89,5 +85,5 @@ public:
 private:
     CTestApp& m_app;
     CDoneRecorder m_owner;
-    CInternetThread* m_pThread = nullptr;
+    std::unique_ptr<CInternetThread> m_pThread;
 };

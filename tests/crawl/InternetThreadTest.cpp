@@ -12,7 +12,7 @@ TEST(InternetThread, HoldsTheWorkerLockForItsLifeAndReportsEachRun)
     CTestHttpServer server;
     std::binary_semaphore& lock = *app.App().m_pWorkerLock;
 
-    CInternetThread* pThread = CInternetThread::Create(lock);
+    std::unique_ptr<CInternetThread> pThread = CInternetThread::Create(lock);
     ASSERT_NE(pThread, nullptr);
     EXPECT_FALSE(lock.try_acquire());
 

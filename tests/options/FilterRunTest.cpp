@@ -56,16 +56,14 @@ protected:
                       true);
         CRunWaiter waiter;
         std::future<bool> result = waiter.Result();
-        CInternetThread* pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);
-        if (pWorker == nullptr)
+        const std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);
+        if (!pWorker)
             return {"no worker"};
         pWorker->SetJob(&job);
         pWorker->SetOwner(&waiter);
         pWorker->PostThreadMessage(TM_RUNJOB);
         const bool bFinished = result.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
-        pWorker->PostThreadMessage(TM_ENDTHREAD);
-        test.App().m_pWorkerLock->acquire();
-        test.App().m_pWorkerLock->release();
+        pWorker->End();
         if (!bFinished)
             return {"run did not end"};
         EXPECT_TRUE(result.get());

@@ -202,8 +202,8 @@ TEST_F(MainDlgTest, TrayMenuOffersStopOnlyDuringARunNotYetStopping)
     EXPECT_TRUE(stateOf(ID_TRAY_ABOUT));
 
     // A run held by the window (never handed to the worker): the tear-down frees it.
-    dialog.m_pJob = new CCrawlJob(m_app.App(), m_app.Settings(), "http://127.0.0.1:9/", m_app.Destination(),
-                                  "", "", false);
+    dialog.m_pJob = std::make_unique<CCrawlJob>(m_app.App(), m_app.Settings(), "http://127.0.0.1:9/",
+                                                m_app.Destination(), "", "", false);
     dialog.m_bRunning = true;
     EXPECT_TRUE(stateOf(ID_TRAY_STOP));
     dialog.m_pJob->m_bStop = true;

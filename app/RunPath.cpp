@@ -1,0 +1,83 @@
+#include "app/RunPath.h"
+
+#include "app/MainApp.h"
+#include "app/SessionLog.h"
+#include "app/ShortcutFile.h"
+#include "crawl/CrawlJob.h"
+#include "crawl/InternetThread.h"
+#include "crawl/PageFetcher.h"
+#include "platform/FileSystem.h"
+#include "settings/RunSettings.h"
+
+namespace RunPath
+{
+
+Destination CheckDestination(std::string& strDestination, const std::function<bool()>& askToCreate)
+{
+    // An empty field would make the file-system root the destination of the mirror.
+    if (strDestination.empty())
+        return Destination::Empty;
+    if (strDestination.back() != '/')
+        strDestination += '/';
+    if (FileSystem::Exists(strDestination))
+        return FileSystem::IsDirectory(strDestination) ? Destination::Ready : Destination::NotAFolder;
+    if (!askToCreate())
+        return Destination::Declined;
+    return CPageFetcher::CreatePath(strDestination) ? Destination::Ready : Destination::CannotCreate;
+}
+
+Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const Request& request)
+{
+    Started started;
+    SystemError error;
+    if (!CShortcutFile::Write(request.strDestination, request.strUrl, request.strUserId, request.strPassword,
+                              &error))
+    {
+        started.failure = StartFailure::Shortcut;
+        started.strError = error.text;
+        return started;
+    }
+    if (!SessionLog::WriteHeader(app, request.strUrl, request.strDestination))
+    {
+        started.failure = StartFailure::Header;
+        return started;
+    }
+
+    RunSettings settings = RunSettings::Read(&app);
+    for (const auto& [name, value] : request.settingEdits)
+    {
+        if (!settings.Set(name, value))
+        {
+            started.failure = StartFailure::Setting;
+            started.strError = "cannot use " + value + " for " + name;
+            return started;
+        }
+    }
+
+    started.pJob = std::make_unique<CCrawlJob>(app, settings, request.strUrl, request.strDestination,
+                                               request.strUserId, request.strPassword, request.bCrawl);
+    worker.SetOwner(&owner);
+    worker.SetJob(started.pJob.get());
+    worker.PostThreadMessage(TM_RUNJOB);
+    return started;
+}
+
+Outcome OutcomeOf(bool bResult, bool bUserStop)
+{
+    if (!bResult)
+        return Outcome::Failed;
+    return bUserStop ? Outcome::Stopped : Outcome::Complete;
+}
+
+const char* OutcomeLine(Outcome outcome)
+{
+    return SessionLog::OutcomeLine(outcome != Outcome::Failed, outcome == Outcome::Stopped);
+}
+
+void LogOutcome(CMainApp& app, Outcome outcome)
+{
+    // The run is over either way; the log writer has told the user when the line was refused.
+    (void)app.WriteErrorLog(OutcomeLine(outcome), false);
+}
+
+} // namespace RunPath

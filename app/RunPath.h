@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/SystemError.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CCrawlJob;
+class CInternetThread;
+class CMainApp;
+class ICrawlOwner;
+
+// The one way a run starts and ends, for the window and the console alike: the destination
+// checked (and created on request), shortcut.url and the log header written, the settings read
+// once, the job built and handed to the worker; at the end, the outcome and its log line. The
+// front ends keep only what is theirs: asking, showing, and owning the job while it runs.
+namespace RunPath
+{
+
+enum class Destination
+{
+    Ready,
+    Empty,
+    NotAFolder,
+    Declined,
+    CannotCreate,
+};
+
+// Gives `strDestination` its final '/' and makes sure the folder exists; `askToCreate` is asked
+// only when it does not.
+[[nodiscard]] Destination CheckDestination(std::string& strDestination,
+                                           const std::function<bool()>& askToCreate);
+
+struct Request
+{
+    std::string strUrl;
+    // Checked, ending with '/'.
+    std::string strDestination;
+    std::string strUserId;
+    std::string strPassword;
+    bool bCrawl = false;
+    // (value name, value) edits of the stored settings for this run only.
+    std::vector<std::pair<std::string, std::string>> settingEdits;
+};
+
+enum class StartFailure
+{
+    None,
+    Shortcut, // strError holds the system's text
+    Header,   // the log writer has told the user
+    Setting,  // strError names the edit that was refused
+};
+
+struct Started
+{
+    // The running job, null when the run did not start. The worker holds it until it reports the
+    // end: free it only after that, or after the worker has ended.
+    std::unique_ptr<CCrawlJob> pJob;
+    StartFailure failure = StartFailure::None;
+    std::string strError;
+};
+
+// Writes the run's records, builds the job from the settings stored now and hands it to
+// `worker`, which tells `owner` when the run has ended. Without its records a run does not start.
+[[nodiscard]] Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner,
+                            const Request& request);
+
+enum class Outcome
+{
+    Complete,
+    Stopped,
+    Failed,
+};
+
+// A failure outranks a user stop: a run that failed after Stop was pressed reports the failure.
+[[nodiscard]] Outcome OutcomeOf(bool bResult, bool bUserStop);
+const char* OutcomeLine(Outcome outcome);
+// The line that ends the run's log. A line the log refuses has been shown to the user.
+void LogOutcome(CMainApp& app, Outcome outcome);
+
+} // namespace RunPath
