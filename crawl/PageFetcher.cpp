@@ -144,9 +144,17 @@ GetResponse CPageFetcher::SendGet(std::string strObject)
 
 size_t CPageFetcher::ReadChunk(void* pBuffer, size_t nCount)
 {
+    m_bReadFailed = false;
     if (!m_pFile)
         return 0;
-    return Guarded(size_t{0}, [&] { return m_pFile->Read(pBuffer, nCount); });
+    size_t nRead = 0;
+    m_bReadFailed = !Guarded(false,
+                             [&]
+                             {
+                                 nRead = m_pFile->Read(pBuffer, nCount);
+                                 return true;
+                             });
+    return nRead;
 }
 
 void CPageFetcher::CloseRequest()

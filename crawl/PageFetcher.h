@@ -39,8 +39,10 @@ public:
     // One GET for `strObject`. After a completed exchange other than a 404 the request stays open
     // for ReadChunk.
     [[nodiscard]] GetResponse SendGet(std::string strObject);
-    // Up to `nCount` body bytes; 0 at the end of the body or after a failure (reported).
+    // Up to `nCount` body bytes; 0 at the end of the body or after a failure (reported). Which
+    // of the two it was, ReadFailed tells.
     size_t ReadChunk(void* pBuffer, size_t nCount);
+    bool ReadFailed() const { return m_bReadFailed; }
     void CloseRequest();
     void CloseConnection();
     void CloseAll();
@@ -88,8 +90,17 @@ private:
     Result Guarded(Result failed, Body&& body);
     std::string TypeFromName() const;
     bool LocalPathIsInside() const;
+    // How a body transfer ended: the server's orderly end, cut short (a failure of the client or
+    // the program closing), or a write that failed.
+    enum class BodyEnd
+    {
+        Whole,
+        Cut,
+        WriteFailed,
+    };
+
     bool WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified, bool bKeepOldCopy);
-    bool TransferBody(CLocalFile& file);
+    BodyEnd TransferBody(CLocalFile& file);
     bool WriteOut(CLocalFile& file, size_t nCount);
     bool PutInPlace(const std::string& strPartial, bool bKeepOldCopy);
     void RenameOldCopy();
@@ -112,6 +123,7 @@ private:
     std::unique_ptr<CFetchSession> m_pSession;
     std::unique_ptr<CHttpConnection> m_pConnection;
     std::unique_ptr<CHttpRequest> m_pFile;
+    bool m_bReadFailed = false;
     std::string m_strLastError;
     std::atomic<double> m_dRate{0};
     std::vector<char> m_writeBuffer;

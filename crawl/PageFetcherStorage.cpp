@@ -206,28 +206,31 @@ bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int6
         return Fail();
     }
 
-    bool bOk = TransferBody(file);
-    if (!file.Close() && bOk)
+    BodyEnd end = TransferBody(file);
+    if (!file.Close() && end != BodyEnd::WriteFailed)
     {
         Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
-        bOk = false;
+        end = BodyEnd::WriteFailed;
     }
     // A copy that keeps the time of its fetch is still the server's copy; a later run by date
     // only fetches it once more.
     if (lastModified)
         (void)FileSystem::SetTimes(strPartial, *lastModified);
 
+    // A length the server named judges the body; without one only the server's orderly end
+    // makes it whole: a reset, a time-out or closing leaves a file that merely looks complete.
     const std::int64_t nExpected = m_nBytesExpected;
+    const bool bIncomplete = nExpected > 0 ? nExpected > m_nBytesReceived : end == BodyEnd::Cut;
+    bool bOk = false;
     // A partial file that cannot be deleted keeps its hidden name and is replaced by the next
     // attempt; it never stands in for the finished file.
-    if (nExpected != 0 && nExpected > m_nBytesReceived)
+    if (bIncomplete)
     {
         (void)FileSystem::Delete(strPartial);
         m_nBytesReceived = 0;
         Report("File not complete, deleting [" + m_strLocalPath + "]");
-        bOk = false;
     }
-    else if (!bOk)
+    else if (end == BodyEnd::WriteFailed)
     {
         // A body that could not be written whole is no copy worth keeping, length or not.
         (void)FileSystem::Delete(strPartial);
@@ -244,23 +247,31 @@ bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int6
     return bOk;
 }
 
-bool CPageFetcher::TransferBody(CLocalFile& file)
+CPageFetcher::BodyEnd CPageFetcher::TransferBody(CLocalFile& file)
 {
     if (m_writeBuffer.size() != kWriteBufferBytes)
         m_writeBuffer.resize(kWriteBufferBytes);
 
     const std::time_t start = std::time(nullptr);
     size_t nBuffered = 0;
+    BodyEnd end = BodyEnd::Whole;
     for (;;)
     {
         const size_t nRead = ReadChunk(m_writeBuffer.data() + nBuffered, kBlockBytes);
         if (nRead == 0)
+        {
+            if (ReadFailed())
+                end = BodyEnd::Cut;
             break;
+        }
         nBuffered += nRead;
+        // The display follows the network, not the write buffer: a small file shows its bytes
+        // while it arrives.
+        m_nBytesReceived.fetch_add(static_cast<std::int64_t>(nRead), std::memory_order_relaxed);
         if (nBuffered + kBlockBytes > m_writeBuffer.size())
         {
             if (!WriteOut(file, nBuffered))
-                return false;
+                return BodyEnd::WriteFailed;
             nBuffered = 0;
         }
 
@@ -268,9 +279,14 @@ bool CPageFetcher::TransferBody(CLocalFile& file)
         if (dElapsed != 0)
             m_dRate.store(static_cast<double>(m_nBytesReceived.load()) / dElapsed, std::memory_order_relaxed);
         if (m_context.IsClosing())
+        {
+            end = BodyEnd::Cut;
             break;
+        }
     }
-    return nBuffered == 0 || WriteOut(file, nBuffered);
+    if (nBuffered != 0 && !WriteOut(file, nBuffered))
+        return BodyEnd::WriteFailed;
+    return end;
 }
 
 bool CPageFetcher::WriteOut(CLocalFile& file, size_t nCount)
@@ -280,8 +296,6 @@ bool CPageFetcher::WriteOut(CLocalFile& file, size_t nCount)
         Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
         return false;
     }
-    // Only bytes that reached the file count as received.
-    m_nBytesReceived.fetch_add(static_cast<std::int64_t>(nCount), std::memory_order_relaxed);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <set>
 #include <sys/resource.h>
 #include <thread>
@@ -185,43 +186,55 @@ TEST_F(StorageTest, RenamingTwiceWithinOneSecondLosesNoCopy)
     EXPECT_EQ(ReadWholeFile(Local("p" + TimeFormat::Local(" %Y%m%d%H%M%S", t0) + ".html")), "v1");
 }
 
-TEST_F(StorageTest, ATransferShortOfItsLengthIsDeletedAndKeepsTheOldCopy)
+TEST_F(StorageTest, ACutTransferIsDeletedAndKeepsTheOldCopyWithOrWithoutALength)
 {
-    TestResponse cut = Dated(std::string(512, 'x'), 1700000000);
-    cut.contentLength = 1000;
-    server.Serve("/a/cut.html", cut);
-    TestResponse open = TestResponse::Ok(std::string(512, 'y'));
-    open.bNoLength = true;
-    server.Serve("/a/open.html", open);
+    // Short of its length; and without a length, ended by a reset instead of the orderly end.
+    TestResponse shortOfLength = Dated(std::string(512, 'x'), 1700000000);
+    shortOfLength.contentLength = 1000;
+    server.Serve("/a/short.html", shortOfLength);
+    TestResponse reset = Dated(std::string(300000, 'r'), 1700000000);
+    reset.bNoLength = true;
+    reset.bReset = true;
+    server.Serve("/a/reset.html", reset);
+    TestResponse orderly = TestResponse::Ok(std::string(512, 'y'));
+    orderly.bNoLength = true;
+    server.Serve("/a/orderly.html", orderly);
 
-    for (unsigned mode : {0u, 1u, 2u})
+    for (const char* name : {"short.html", "reset.html"})
     {
-        app.StoreDword(kValueFileCheck, mode);
-        auto pFetcher = MakeFetcher();
-        if (mode != 0)
+        for (unsigned mode : {0u, 1u, 2u})
         {
-            WriteWholeFile(Local("cut.html"), "old copy");
-            FileSystem::SetTimes(Local("cut.html"), 1000000000);
-        }
-        const Outcome outcome = Fetch(*pFetcher, "/a/cut.html");
-        EXPECT_FALSE(outcome.bOk) << mode;
-        EXPECT_EQ(pFetcher->GetBytesReceived(), 0);
-        EXPECT_EQ(pFetcher->GetBytesExpected(), 1000);
-        EXPECT_EQ(pFetcher->GetLastError(), "File not complete, deleting [" + Local("cut.html") + "]");
-        const std::set<std::string> expected =
-            mode == 0 ? std::set<std::string>{} : std::set<std::string>{"cut.html"};
-        EXPECT_EQ(FilesIn(app.Destination()), expected) << mode;
-        if (mode != 0)
-        {
-            EXPECT_EQ(ReadWholeFile(Local("cut.html")), "old copy");
+            std::filesystem::remove(Local("short.html"));
+            std::filesystem::remove(Local("reset.html"));
+            app.StoreDword(kValueFileCheck, mode);
+            auto pFetcher = MakeFetcher();
+            if (mode != 0)
+            {
+                WriteWholeFile(Local(name), "old copy");
+                FileSystem::SetTimes(Local(name), 1000000000);
+            }
+            const Outcome outcome = Fetch(*pFetcher, std::string("/a/") + name);
+            EXPECT_FALSE(outcome.bOk) << name << mode;
+            EXPECT_EQ(pFetcher->GetBytesReceived(), 0) << name << mode;
+            EXPECT_EQ(pFetcher->GetBytesExpected(), name == std::string("short.html") ? 1000 : 0);
+            EXPECT_EQ(pFetcher->GetLastError(), "File not complete, deleting [" + Local(name) + "]");
+            const std::set<std::string> expected =
+                mode == 0 ? std::set<std::string>{} : std::set<std::string>{name};
+            EXPECT_EQ(FilesIn(app.Destination()), expected) << name << mode;
+            if (mode != 0)
+            {
+                EXPECT_EQ(ReadWholeFile(Local(name)), "old copy") << name << mode;
+                EXPECT_EQ(FileSystem::GetWriteTime(Local(name)), std::optional<std::int64_t>(1000000000));
+            }
         }
     }
 
+    // Only the server's orderly end makes a length-less body whole.
     app.StoreDword(kValueFileCheck, 0);
     auto pFetcher = MakeFetcher();
-    EXPECT_TRUE(Fetch(*pFetcher, "/a/open.html").bOk);
-    EXPECT_EQ(ReadWholeFile(Local("open.html")), std::string(512, 'y'));
-    EXPECT_NE(app.LogText().find("File not complete, deleting [" + Local("cut.html") + "]\n"),
+    EXPECT_TRUE(Fetch(*pFetcher, "/a/orderly.html").bOk);
+    EXPECT_EQ(ReadWholeFile(Local("orderly.html")), std::string(512, 'y'));
+    EXPECT_NE(app.LogText().find("File not complete, deleting [" + Local("reset.html") + "]\n"),
               std::string::npos);
 }
 
@@ -326,6 +339,35 @@ TEST_F(StorageTest, UncreatableAndUnwritableFilesAreReportedAndLeaveNothing)
     EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{}));
 }
 
+TEST_F(StorageTest, TheByteCountFollowsEveryBlockRead)
+{
+    // A small file, held by the server after its first block until the count has moved.
+    std::promise<void> counted;
+    std::shared_future<void> released = counted.get_future().share();
+    TestResponse page = TestResponse::Ok(std::string(4096, 'c'), "application/octet-stream");
+    page.afterFirstBlock = [released] { released.wait_for(std::chrono::seconds(10)); };
+    server.Serve("/a/small.bin", page);
+    auto pFetcher = MakeFetcher();
+
+    Outcome outcome;
+    std::thread worker([&] { outcome = Fetch(*pFetcher, "/a/small.bin"); });
+    std::int64_t nSeen = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (nSeen == 0 && std::chrono::steady_clock::now() < giveUp)
+    {
+        nSeen = pFetcher->GetBytesReceived();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    counted.set_value();
+    worker.join();
+
+    EXPECT_GT(nSeen, 0);
+    EXPECT_LT(nSeen, 4096);
+    EXPECT_TRUE(outcome.bOk);
+    EXPECT_EQ(pFetcher->GetBytesReceived(), 4096);
+    EXPECT_EQ(ReadWholeFile(Local("small.bin")), std::string(4096, 'c'));
+}
+
 TEST_F(StorageTest, ClosingEndsATransferAfterItsBlock)
 {
     for (bool bKnownLength : {true, false})
@@ -333,32 +375,19 @@ TEST_F(StorageTest, ClosingEndsATransferAfterItsBlock)
         TestResponse slow = TestResponse::Ok(std::string(256 * 200, 's'), "application/octet-stream");
         slow.blockDelay = std::chrono::milliseconds(10);
         slow.bNoLength = !bKnownLength;
+        // The window closes while the transfer is under way.
+        slow.afterFirstBlock = [this] { app.App().m_bClosing = true; };
         const std::string path = bKnownLength ? "/a/known.bin" : "/a/unknown.bin";
         server.Serve(path, slow);
         app.App().m_bClosing = false;
         auto pFetcher = MakeFetcher();
 
-        Outcome outcome;
-        std::thread worker([&] { outcome = Fetch(*pFetcher, path); });
-        ASSERT_TRUE(server.WaitForRequest(path));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        app.App().m_bClosing = true;
-        worker.join();
-
-        const std::string local = Local(path.substr(3));
-        if (bKnownLength)
-        {
-            EXPECT_FALSE(outcome.bOk);
-            EXPECT_FALSE(FileSystem::Exists(local));
-        }
-        else
-        {
-            // Without a length a shortened file cannot be told from a whole one: it stays.
-            EXPECT_TRUE(outcome.bOk);
-            const std::string stored = ReadWholeFile(local);
-            EXPECT_GT(stored.size(), 0u);
-            EXPECT_LT(stored.size(), 256u * 200);
-        }
+        const Outcome outcome = Fetch(*pFetcher, path);
+        // Whether or not a length says so, a body the closing program cut short is no copy.
+        EXPECT_FALSE(outcome.bOk) << bKnownLength;
+        EXPECT_FALSE(FileSystem::Exists(Local(path.substr(3)))) << bKnownLength;
+        EXPECT_EQ(pFetcher->GetLastError(), "File not complete, deleting [" + Local(path.substr(3)) + "]");
+        EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{})) << bKnownLength;
     }
     app.App().m_bClosing = false;
 }

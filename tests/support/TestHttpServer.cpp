@@ -262,7 +262,16 @@ void CTestHttpServer::HandleConnection(int fd)
             break;
         const TestResponse response = Answer(*request);
         const bool bKeep = KeepsOpen(*request, response);
-        if (!SendResponse(fd, *request, response, bKeep) || !bKeep || m_keepAlive == KeepAlive::DropWhenIdle)
+        const bool bSent = SendResponse(fd, *request, response, bKeep);
+        if (response.bReset)
+        {
+            // Closing with a zero linger time sends a reset instead of the orderly end.
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            ::close(fd);
+            return;
+        }
+        if (!bSent || !bKeep || m_keepAlive == KeepAlive::DropWhenIdle)
             break;
     }
     ::shutdown(fd, SHUT_WR);
@@ -294,7 +303,7 @@ bool CTestHttpServer::ReadHead(int fd, std::string& pending, std::string& head)
 bool CTestHttpServer::KeepsOpen(const TestRequest& request, const TestResponse& response) const
 {
     // Only a whole body of a known length leaves the connection fit for the next request.
-    const bool bWhole = !response.bNoLength && response.blockDelay.count() == 0 &&
+    const bool bWhole = !response.bNoLength && !response.bReset && response.blockDelay.count() == 0 &&
                         response.contentLength.value_or(response.body.size()) == response.body.size() &&
                         !HasHeader(response, "Content-Length");
     return m_keepAlive != KeepAlive::Never && bWhole &&
@@ -345,14 +354,17 @@ bool CTestHttpServer::SendResponse(int fd, const TestRequest& request, const Tes
     if (!SendAll(fd, head.data(), head.size()))
         return false;
 
-    const size_t block =
-        response.blockDelay.count() > 0 ? std::max<size_t>(response.blockBytes, 1) : response.body.size();
+    const size_t block = response.blockDelay.count() > 0 || response.afterFirstBlock
+                             ? std::max<size_t>(response.blockBytes, 1)
+                             : response.body.size();
     for (size_t sent = 0; sent < response.body.size() && !m_bStopping; sent += block)
     {
         if (sent > 0)
             std::this_thread::sleep_for(response.blockDelay);
         if (!SendAll(fd, response.body.data() + sent, std::min(block, response.body.size() - sent)))
             return false;
+        if (sent == 0 && response.afterFirstBlock)
+            response.afterFirstBlock();
     }
     return true;
 }

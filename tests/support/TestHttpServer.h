@@ -41,6 +41,11 @@ struct TestResponse
     size_t blockBytes = 256;
     // "user:password": anything else gets 401 with a Basic challenge.
     std::string requireBasic;
+    // After the body, the connection is reset instead of closed in order.
+    bool bReset = false;
+    // Called once the first block of the body is out, before the rest is sent: a test can hold
+    // the transfer half-way until it has seen what it needs.
+    std::function<void()> afterFirstBlock;
 
     static TestResponse Ok(std::string body, std::string contentType = "text/html");
     static TestResponse Redirect(int status, std::string location);
