@@ -7,6 +7,7 @@
 #include "platform/UrlParts.h"
 
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -85,7 +86,9 @@ bool CCrawlJob::Run()
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
 
-    while (m_queue.Count() != 0 && !m_bStop)
+    // Once the program is closing no further address is taken: the tear-down waits for this loop.
+    bool bStartAddress = true;
+    while (m_queue.Count() != 0 && !m_bStop && !Closing())
     {
         const std::string strUrl = m_queue.Head();
         const bool bKeep = m_queue.HeadKeep();
@@ -97,15 +100,22 @@ bool CCrawlJob::Run()
         m_fetcher.SetUrl(strUrl);
 
         const FetchResult fetched = FetchWithRetries();
-        bResult = fetched.bOk;
+        const bool bWasStart = std::exchange(bStartAddress, false);
         if (!fetched.bOk)
         {
+            // Any address that failed after its retries makes the run fail, whatever came after.
+            bResult = false;
             if (!m_bContinueOnError || m_bStop)
                 break;
             continue;
         }
         if (fetched.bNotFound)
+        {
+            // Without its start page a run has mirrored nothing.
+            if (bWasStart)
+                bResult = false;
             continue;
+        }
 
         // Only the exact type counts: "text/html; charset=..." is not parsed.
         if (fetched.strContentType == "text/html" && (m_bCrawl || bFirstPage))
@@ -121,7 +131,23 @@ bool CCrawlJob::Run()
         if (fetched.bTemporary || !bKeep)
             (void)FileSystem::Delete(fetched.strLocalPath);
     }
+
+    // What the run stored is on disk before the run is reported; a program that is closing
+    // leaves that to the system rather than hold up its tear-down.
+    if (m_fetcher.StoredAny() && !Closing() && !SyncStoredFiles())
+        bResult = false;
     return bResult;
+}
+
+bool CCrawlJob::SyncStoredFiles()
+{
+    SystemError error;
+    if (FileSystem::SyncFileSystem(m_strDestDir, &error))
+        return true;
+    m_context.WriteErrorLog("Unable to write the stored files to disk [" + m_strDestDir + "], error [" +
+                                std::to_string(error.code) + "].",
+                            false);
+    return false;
 }
 
 FetchResult CCrawlJob::FetchWithRetries()

@@ -26,8 +26,9 @@ public:
     CCrawlJob(const CCrawlJob&) = delete;
     CCrawlJob& operator=(const CCrawlJob&) = delete;
 
-    // The crawl loop. True when the last address fetched was fetched (or the run found nothing to
-    // fetch); false when a failure ended the run, or ended the last fetch.
+    // The crawl loop. True when every address taken was fetched (a missing file other than the
+    // start page counts as fetched); false when any address failed after its retries, the start
+    // page was not found, or what the run stored could not be written to disk.
     bool Run();
 
     double GetRate() const { return m_fetcher.GetRate(); }
@@ -57,6 +58,7 @@ private:
     void SetCurrentUrl(const std::string& strUrl);
     FetchResult FetchWithRetries();
     bool Closing() const;
+    bool SyncStoredFiles();
 
     bool m_bContinueOnError = false;
     std::uint32_t m_nRetries = 0;

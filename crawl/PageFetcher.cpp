@@ -80,6 +80,15 @@ Result CPageFetcher::Guarded(Result failed, Body&& body)
     return failed;
 }
 
+void CPageFetcher::SetStartDir(std::string strStartDir)
+{
+    m_strStartDir = std::move(strStartDir);
+    // A run whose pages are all present locally never connects, yet its root-relative links must
+    // resolve against the server.
+    if (const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir))
+        m_strServerRoot = parts->ServerRoot();
+}
+
 void CPageFetcher::EnsureSession()
 {
     if (!m_pSession)

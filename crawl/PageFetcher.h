@@ -62,7 +62,8 @@ public:
 
     void SetUrl(std::string strUrl) { m_strUrl = std::move(strUrl); }
     void SetDestDir(std::string strDestDir) { m_strDestDir = std::move(strDestDir); }
-    void SetStartDir(std::string strStartDir) { m_strStartDir = std::move(strStartDir); }
+    // Also gives the server root, so that it is known before anything is fetched.
+    void SetStartDir(std::string strStartDir);
     void SetUser(std::string strUser) { m_strUser = std::move(strUser); }
     void SetPassword(std::string strPassword) { m_strPassword = std::move(strPassword); }
     std::string GetUrl() const { return m_strUrl; }
@@ -74,6 +75,9 @@ public:
     double GetRate() const { return m_dRate.load(std::memory_order_relaxed); }
     std::int64_t GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
     std::int64_t GetBytesExpected() const { return m_nBytesExpected.load(std::memory_order_relaxed); }
+
+    // Whether any file has been stored under its final name since the fetcher was built.
+    bool StoredAny() const { return m_bStoredAny; }
 
     bool ByDate() const { return m_bByDate; }
     bool RenameOld() const { return m_bRenameOld; }
@@ -124,6 +128,7 @@ private:
     std::unique_ptr<CHttpConnection> m_pConnection;
     std::unique_ptr<CHttpRequest> m_pFile;
     bool m_bReadFailed = false;
+    bool m_bStoredAny = false;
     std::string m_strLastError;
     std::atomic<double> m_dRate{0};
     std::vector<char> m_writeBuffer;

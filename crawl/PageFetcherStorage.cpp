@@ -313,6 +313,7 @@ bool CPageFetcher::PutInPlace(const std::string& strPartial, bool bKeepOldCopy)
         Report("Unable to create file [" + m_strLocalPath + "], error [" + std::to_string(error.code) + "].");
         return false;
     }
+    m_bStoredAny = true;
     return true;
 }
 

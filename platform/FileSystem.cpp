@@ -65,4 +65,14 @@ bool SetTimes(const std::string& path, std::int64_t when, SystemError* error)
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 || Report(error);
 }
 
+bool SyncFileSystem(const std::string& path, SystemError* error)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Report(error);
+    const bool bSynced = ::syncfs(fd) == 0 || Report(error);
+    ::close(fd);
+    return bSynced;
+}
+
 } // namespace FileSystem

@@ -1,6 +1,7 @@
 #include "CrawlRunner.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsTable.h"
+#include "support/ScopedNoDacOverride.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/stat.h>
 
 namespace
 {
@@ -184,14 +186,28 @@ TEST_F(CrawlLoopTest, StartAddressesWithoutSlashOrExtensionAreCompleted)
     }
 }
 
-TEST_F(CrawlLoopTest, AStartPageThatIsNotFoundEndsTheRunWithSuccess)
+TEST_F(CrawlLoopTest, AStartPageThatIsNotFoundFailsTheRunButAMissingLinkDoesNot)
 {
     auto pJob = MakeJob("/a/index.html");
-    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(false));
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html"}));
     EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{}));
     EXPECT_NE(app.LogText().find("Link not found: /a/index.html"), std::string::npos);
     EXPECT_EQ(pJob->GetProcessedCount(), 1);
+
+    // The start folder probed and then its page missing as well.
+    server.ClearLog();
+    auto pFolder = MakeJob("/a/docs");
+    EXPECT_EQ(runner.Run(*pFolder), std::optional<bool>(false));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/docs/", "/a/docs"}));
+
+    server.ClearLog();
+    ServePage("/a/index.html", {"gone.html", "here.html"});
+    ServePage("/a/here.html", {});
+    auto pLinked = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pLinked), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html", "/a/gone.html", "/a/here.html"}));
+    EXPECT_NE(app.LogText().find("Link not found: /a/gone.html"), std::string::npos);
 }
 
 TEST_F(CrawlLoopTest, RetriesAndContinueOnError)
@@ -213,9 +229,10 @@ TEST_F(CrawlLoopTest, RetriesAndContinueOnError)
     const Case cases[] = {
         {0, false, false, {"/a/index.html", "/a/bad2.gif"}},
         {2, false, false, {"/a/index.html", "/a/bad2.gif", "/a/bad2.gif", "/a/bad2.gif"}},
+        // Failures early in the run count as much as a failure at its end.
         {2,
          true,
-         true,
+         false,
          {"/a/index.html", "/a/bad2.gif", "/a/bad2.gif", "/a/bad2.gif", "/a/bad1.gif", "/a/bad1.gif",
           "/a/bad1.gif", "/a/ok.html"}},
     };
@@ -262,13 +279,17 @@ TEST_F(CrawlLoopTest, StopLetsTheCurrentTransferFinishAndEndsTheRun)
     EXPECT_EQ(pJob->GetPendingLines().lines.front(), server.Url("/a/after.gif"));
 }
 
-TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndSuppressesRetries)
+TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndTakesNoFurtherAddress)
 {
-    ServePage("/a/index.html", {"slow.bin", "next.html"});
+    // Thousands of addresses wait behind the one under way when the window closes.
+    std::string page = Links({"slow.bin"});
+    for (int i = 0; i < 3000; ++i)
+        page += "<a href=\"f" + std::to_string(i) + "/p.html\">x</a>\n";
+    server.Serve("/a/index.html", TestResponse::Ok(page));
     TestResponse slow = TestResponse::Ok(std::string(256 * 100, 's'), "application/octet-stream");
     slow.blockDelay = std::chrono::milliseconds(10);
+    slow.afterFirstBlock = [this] { app.App().m_bClosing = true; };
     server.Serve("/a/slow.bin", slow);
-    ServePage("/a/next.html", {});
     app.StoreDword(kValueRetries, 3);
 
     for (bool bContinue : {false, true})
@@ -278,19 +299,59 @@ TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndSuppressesRetries)
         app.App().m_bClosing = false;
         app.StoreDword(kValueContinueOnError, bContinue ? 1 : 0);
         auto pJob = MakeJob("/a/index.html");
-        runner.Start(*pJob);
-        ASSERT_TRUE(server.WaitForRequest("/a/slow.bin"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        app.App().m_bClosing = true;
-        // Closing does not end the loop by itself: with continue-on-error it goes on.
-        EXPECT_EQ(runner.Owner().Wait(), std::optional<bool>(bContinue));
-        const std::vector<std::string> expected =
-            bContinue ? std::vector<std::string>{"/a/index.html", "/a/slow.bin", "/a/next.html"}
-                      : std::vector<std::string>{"/a/index.html", "/a/slow.bin"};
-        EXPECT_EQ(server.Targets(), expected);
-        EXPECT_FALSE(FileSystem::Exists(app.Destination() + "slow.bin"));
+        EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(false));
+        // No retry of the cut file, and no further address, with or without continue-on-error.
+        EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html", "/a/slow.bin"})) << bContinue;
+        EXPECT_EQ(pJob->GetPendingCount(), 3000) << bContinue;
+        EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html"})) << bContinue;
+        EXPECT_FALSE(FileSystem::Exists(app.Destination() + "f0")) << bContinue;
     }
     app.App().m_bClosing = false;
+}
+
+TEST_F(CrawlLoopTest, ARerunOverAMirrorResolvesRootRelativeLinksFromTheStart)
+{
+    ServePage("/a/index.html", {"/a/x.html", "/a/sub/y.html"});
+    ServePage("/a/x.html", {});
+    ServePage("/a/sub/y.html", {});
+    auto pFirst = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pFirst), std::optional<bool>(true));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "x.html", "sub/y.html"}));
+
+    // In "Skip Existing" the start page is read from disk and nothing connects before it is parsed.
+    std::filesystem::remove(app.Destination() + "x.html");
+    server.ClearLog();
+    auto pAgain = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pAgain), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/x.html"}));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "x.html", "sub/y.html"}));
+}
+
+TEST_F(CrawlLoopTest, ARunWhoseStoredFilesCannotBeFlushedFails)
+{
+    ServePage("/a/index.html", {"pic.gif"});
+    ServeFile("/a/pic.gif");
+    // A destination the run may write into but not open: the flush to disk cannot be made.
+    ::chmod(app.Destination().c_str(), 0300);
+    bool bResult = true;
+    {
+        // Capabilities belong to a thread: the loop runs on this one.
+        CScopedNoDacOverride noOverride;
+        auto pJob = MakeJob("/a/index.html");
+        bResult = pJob->Run();
+    }
+    ::chmod(app.Destination().c_str(), 0755);
+    EXPECT_FALSE(bResult);
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "pic.gif"}));
+    EXPECT_NE(app.LogText().find("Unable to write the stored files to disk [" + app.Destination() +
+                                 "], error [13]."),
+              std::string::npos);
+
+    // With nothing in the way the same run is complete.
+    std::filesystem::remove(app.Destination() + "index.html");
+    std::filesystem::remove(app.Destination() + "pic.gif");
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
 }
 
 TEST_F(CrawlLoopTest, CredentialsReachEveryRequest)

@@ -16,11 +16,11 @@ TEST(InternetThread, HoldsTheWorkerLockForItsLifeAndReportsEachRun)
     ASSERT_NE(pThread, nullptr);
     EXPECT_FALSE(lock.try_acquire());
 
-    // A start page that is not found: Run gives true.
+    // A start page that is stored: Run gives true.
+    server.Serve("/a/index.html", TestResponse::Ok("<html></html>"));
     CDoneRecorder found;
-    CCrawlJob missing(app.App(), app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "",
-                      true);
-    pThread->SetJob(&missing);
+    CCrawlJob stored(app.App(), app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "", true);
+    pThread->SetJob(&stored);
     pThread->SetOwner(&found);
     pThread->PostThreadMessage(TM_RUNJOB);
     EXPECT_EQ(found.Wait(), std::optional<bool>(true));
