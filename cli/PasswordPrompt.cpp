@@ -19,7 +19,7 @@ termios g_saved{};
 void RestoreAndDie(int signal)
 {
     ::tcsetattr(g_terminal, TCSAFLUSH, &g_saved);
-    ::write(g_terminal, "\n", 1);
+    [[maybe_unused]] const ssize_t shown = ::write(g_terminal, "\n", 1);
     // SA_RESETHAND gave the signal its default action back; it ends the program on return.
     ::raise(signal);
 }

@@ -14,6 +14,7 @@ packages=(
     fonts-wqy-microhei
     python3
     desktop-file-utils appstream man-db
+    debhelper dpkg-dev lintian
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(nginx-light wget wget2 curl time python3.11-doc strace linux-perf)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors, and runs every test:
 # first the engine tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the whole
-# suite, the windows included (offscreen).
+# suite, the windows included (offscreen); then builds the Debian packages, installs them, tries the
+# installed programs and removes them again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,4 +24,8 @@ cmake --build build-sanitize -j "$jobs"
 echo "== Every test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARVESTLY_WERROR=ON > /dev/null
 cmake --build build -j "$jobs"
-cd build && ctest --output-on-failure -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Debian packages"
+bash scripts/package.sh
+bash scripts/test-packages.sh build-deb
