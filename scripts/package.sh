@@ -14,8 +14,13 @@ mkdir -p "$out/src"
 # The files git knows and new ones it does not ignore, so that uncommitted work is packaged too.
 git ls-files -z --cached --others --exclude-standard | tar --null -cf - -T - | tar -x -C "$out/src"
 
-(cd "$out/src" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" \
-     dpkg-buildpackage -us -uc -b -j"$(nproc)")
+# The build's own output (every compiler command) goes to a log, shown when the build fails.
+echo "== dpkg-buildpackage -us -uc -b (log: $out/build.log)"
+if ! (cd "$out/src" && DEB_BUILD_OPTIONS="nocheck ${DEB_BUILD_OPTIONS:-}" \
+          dpkg-buildpackage -us -uc -b -j"$(nproc)") > "$out/build.log" 2>&1; then
+    tail -n 60 "$out/build.log"
+    exit 1
+fi
 rm -rf "$out/src"
 
 echo "== lintian"
