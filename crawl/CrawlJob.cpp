@@ -99,6 +99,8 @@ bool CCrawlJob::Run()
         m_visited.Add(strUrl);
         m_fetcher.SetUrl(strUrl);
 
+        // A page about to be read for links is kept in memory as it is written.
+        m_fetcher.SetHoldPages(m_bCrawl || bFirstPage);
         const FetchResult fetched = FetchWithRetries();
         const bool bWasStart = std::exchange(bStartAddress, false);
         if (!fetched.bOk)
@@ -123,8 +125,10 @@ bool CCrawlJob::Run()
             if (bFirstPage)
                 parser.SetServerRoot(m_fetcher.GetServerRoot());
             parser.SetPage(strUrl);
-            // A page that cannot be read has been logged by the parser and gives no links.
-            (void)parser.ParseFile(fetched.strLocalPath);
+            if (fetched.bPageHeld)
+                parser.ParseText(m_fetcher.PageText());
+            else // a page that cannot be read has been logged by the parser and gives no links
+                (void)parser.ParseFile(fetched.strLocalPath);
             bFirstPage = false;
         }
         // A copy that cannot be deleted only stays on disk; the run goes on either way.

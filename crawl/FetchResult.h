@@ -16,6 +16,9 @@ struct FetchResult
     std::string strLocalPath;
     // The local file is a temp.html, to be deleted once it has been read.
     bool bTemporary = false;
+    // The stored body of a text/html page is also in the fetcher's PageText(), so the page can be
+    // read for links without reading the file back.
+    bool bPageHeld = false;
     // The log line of a failure; empty when bOk.
     std::string strError;
 };

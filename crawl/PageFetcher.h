@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class IEngineContext;
@@ -53,6 +54,11 @@ public:
     // --- Storage side ---
     // Fetches the current address into its local file.
     [[nodiscard]] FetchResult Download();
+    // Whether Download keeps the body of a text/html page it stores in memory as well (up to a
+    // bound), for PageText.
+    void SetHoldPages(bool bHold) { m_bHoldPages = bHold; }
+    // The body of the page the last Download stored, when its result says bPageHeld.
+    std::string_view PageText() const { return m_pageText; }
     // Sets the local path of the current address; `bTemporary` when it is a temp.html.
     void MakeLocalName(bool& bTemporary);
     static bool IsHtmlName(const std::string& strPath);
@@ -106,6 +112,7 @@ private:
     bool WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified, bool bKeepOldCopy);
     BodyEnd TransferBody(CLocalFile& file);
     bool WriteOut(CLocalFile& file, size_t nCount);
+    void HoldBytes(size_t nCount);
     bool PutInPlace(const std::string& strPartial, bool bKeepOldCopy);
     void RenameOldCopy();
     std::string StampedName(const std::string& strStamp) const;
@@ -132,4 +139,7 @@ private:
     std::string m_strLastError;
     std::atomic<double> m_dRate{0};
     std::vector<char> m_writeBuffer;
+    bool m_bHoldPages = false;
+    bool m_bHolding = false; // the body in transfer goes to m_pageText as well
+    std::string m_pageText;
 };

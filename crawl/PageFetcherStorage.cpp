@@ -16,6 +16,8 @@ constexpr size_t kBlockBytes = 256;
 // Blocks are gathered and written together; one system call per block caps the transfer far
 // below what the network delivers.
 constexpr size_t kWriteBufferBytes = 64 * 1024;
+// The largest page kept in memory for its links; most pages are far smaller.
+constexpr size_t kMaxHeldPageBytes = 8 * 1024 * 1024;
 constexpr const char* kStampFormat = " %Y%m%d%H%M%S";
 constexpr int kMaxStampVariants = 100;
 
@@ -118,8 +120,10 @@ FetchResult CPageFetcher::Download()
 {
     m_nBytesReceived = 0;
     m_nBytesExpected = 0;
+    m_bHolding = false;
     FetchResult result;
     result.bOk = Store(result);
+    result.bPageHeld = result.bOk && m_bHolding;
     result.strLocalPath = m_strLocalPath;
     // Every failure has been reported, which left its line here.
     if (!result.bOk)
@@ -180,6 +184,9 @@ bool CPageFetcher::Store(FetchResult& result)
             return true;
         }
     }
+    // Only a body written here is held: a copy kept by date is read from its file.
+    m_bHolding = m_bHoldPages && response.strContentType == "text/html";
+    m_pageText.clear();
     return WriteBody(response.nLength, lastModified, bLocalCopy && m_bRenameOld);
 }
 
@@ -296,7 +303,21 @@ bool CPageFetcher::WriteOut(CLocalFile& file, size_t nCount)
         Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
         return false;
     }
+    if (m_bHolding)
+        HoldBytes(nCount);
     return true;
+}
+
+void CPageFetcher::HoldBytes(size_t nCount)
+{
+    // A page larger than the bound is read back from its file: memory stays bounded.
+    if (m_pageText.size() + nCount > kMaxHeldPageBytes)
+    {
+        m_bHolding = false;
+        std::string().swap(m_pageText);
+        return;
+    }
+    m_pageText.append(m_writeBuffer.data(), nCount);
 }
 
 bool CPageFetcher::PutInPlace(const std::string& strPartial, bool bKeepOldCopy)

@@ -15,6 +15,12 @@ bool CLineReader::Open(const std::string& path)
     return m_file.Open(path, CLocalFile::Mode::ReadExisting);
 }
 
+void CLineReader::OpenText(std::string_view text)
+{
+    m_text = text;
+    m_bText = true;
+}
+
 bool CLineReader::ReadLine(std::string& line)
 {
     line.clear();
@@ -24,8 +30,8 @@ bool CLineReader::ReadLine(std::string& line)
         if (m_nPos == m_nEnd && !Fill())
             break;
         bAny = true;
-        const char* begin = m_buffer.get() + m_nPos;
-        const char* end = m_buffer.get() + m_nEnd;
+        const char* begin = m_pData + m_nPos;
+        const char* end = m_pData + m_nEnd;
         const char* feed =
             static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
         if (!feed)
@@ -47,6 +53,15 @@ bool CLineReader::Fill()
 {
     if (m_bEof || m_bFailed)
         return false;
+    if (m_bText)
+    {
+        // The whole text is one block.
+        m_bEof = true;
+        m_pData = m_text.data();
+        m_nPos = 0;
+        m_nEnd = m_text.size();
+        return m_nEnd != 0;
+    }
     const long count = m_file.Read(m_buffer.get(), kBlockSize);
     if (count < 0)
         m_bFailed = true;
@@ -55,6 +70,7 @@ bool CLineReader::Fill()
         m_bEof = true;
         return false;
     }
+    m_pData = m_buffer.get();
     m_nPos = 0;
     m_nEnd = static_cast<size_t>(count);
     return true;

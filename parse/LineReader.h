@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Reads a stored page one line at a time, as a text-mode read does: a line ends at a line feed,
 // which is not part of it, and a carriage return just before that line feed is dropped. Lines
@@ -13,6 +14,8 @@ class CLineReader
 public:
     // Opens for reading; writers are shut out while the reader is open.
     bool Open(const std::string& path);
+    // Reads the lines of `text` instead, the same way; the text must outlive the reader.
+    void OpenText(std::string_view text);
     // False at the end of the file or on a read failure (see Failed).
     bool ReadLine(std::string& line);
     bool Failed() const { return m_bFailed; }
@@ -23,6 +26,9 @@ private:
 
     CLocalFile m_file;
     std::unique_ptr<char[]> m_buffer;
+    std::string_view m_text;
+    bool m_bText = false;
+    const char* m_pData = nullptr; // the block being read: the buffer, or the text
     size_t m_nPos = 0;
     size_t m_nEnd = 0;
     bool m_bEof = false;

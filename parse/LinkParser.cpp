@@ -124,24 +124,35 @@ bool CLinkParser::ParseFile(const std::string& path)
         Fail(std::string("Unable to open file [").append(path).append("]"));
         return false;
     }
-    // A page may be one line: room for all of it saves copying it again and again as it grows.
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    std::string line;
-    if (!error)
-        line.reserve(static_cast<size_t>(std::min<std::uintmax_t>(size, kMaxLineReserve)));
-    while (reader.ReadLine(line))
-    {
-        DecodeEntities(line);
-        DecodeEscapes(line);
-        AcceptLinks(line);
-    }
+    ParseLines(reader, error ? 0 : size);
     if (reader.Failed())
     {
         Fail(std::string("Unable to read file [").append(path).append("]: ").append(reader.LastError().text));
         return false;
     }
     return true;
+}
+
+void CLinkParser::ParseText(std::string_view text)
+{
+    CLineReader reader;
+    reader.OpenText(text);
+    ParseLines(reader, text.size());
+}
+
+void CLinkParser::ParseLines(CLineReader& reader, std::uintmax_t nSize)
+{
+    // A page may be one line: room for all of it saves copying it again and again as it grows.
+    std::string line;
+    line.reserve(static_cast<size_t>(std::min<std::uintmax_t>(nSize, kMaxLineReserve)));
+    while (reader.ReadLine(line))
+    {
+        DecodeEntities(line);
+        DecodeEscapes(line);
+        AcceptLinks(line);
+    }
 }
 
 void CLinkParser::Fail(const std::string& strMessage)

@@ -7,6 +7,7 @@
 
 class CUrlQueue;
 class CVisitedList;
+class CLineReader;
 class CLineScan;
 class IEngineContext;
 struct RunSettings;
@@ -32,6 +33,8 @@ public:
     // Reads the stored page and queues its links. False (with one line in the error log) when
     // the file cannot be opened or read.
     bool ParseFile(const std::string& path);
+    // Queues the links of a page given as its bytes, read exactly as ParseFile reads a file.
+    void ParseText(std::string_view text);
     const std::string& LastError() const { return m_strLastError; }
 
     // True when the address stays on disk by the filter settings.
@@ -39,6 +42,8 @@ public:
 
     // Queues the links of one decoded line.
     void AcceptLinks(const std::string& line);
+    // Decodes and accepts every line; `nSize` is the page's size when known, else 0.
+    void ParseLines(CLineReader& reader, std::uintmax_t nSize);
     // The next link value of the line worth resolving, relative to the page's folder or to the
     // server root, and whether it is a page. False when the line is done.
     bool NextLink(CLineScan& scan, std::string& link, bool& bPage) const;

@@ -392,4 +392,39 @@ TEST_F(StorageTest, ClosingEndsATransferAfterItsBlock)
     app.App().m_bClosing = false;
 }
 
+TEST_F(StorageTest, AStoredPageIsHeldInMemoryExactlyAsWrittenAndOnlyThen)
+{
+    std::string page;
+    for (int i = 0; page.size() < 300 * 1024; ++i)
+        page += "<a href='p" + std::to_string(i) + ".html'>\r\n";
+    server.Serve("/a/page.html", Dated(page, 1000000000));
+    server.Serve("/a/charset.html", TestResponse::Ok("<a href=x.html>", "text/html; charset=utf-8"));
+    server.Serve("/a/pic.gif", TestResponse::Ok("GIF89a", "image/gif"));
+    server.Serve("/a/huge.html", TestResponse::Ok(std::string(8 * 1024 * 1024 + 1, 'x')));
+    app.StoreDword(kValueFileCheck, 1); // by date: a copy as new as the server's is kept
+
+    auto pFetcher = MakeFetcher();
+    pFetcher->SetHoldPages(true);
+    auto held = [&](const std::string& path)
+    {
+        pFetcher->SetUrl(server.Url(path));
+        const FetchResult fetched = pFetcher->Download();
+        EXPECT_TRUE(fetched.bOk) << path;
+        return fetched.bPageHeld;
+    };
+    ASSERT_TRUE(held("/a/page.html"));
+    EXPECT_EQ(pFetcher->PageText(), page);
+    EXPECT_EQ(ReadWholeFile(Local("page.html")), page);
+    // Only the exact type is a page; a larger page is read back from its file.
+    EXPECT_FALSE(held("/a/charset.html"));
+    EXPECT_FALSE(held("/a/pic.gif"));
+    EXPECT_FALSE(held("/a/huge.html"));
+    EXPECT_EQ(std::filesystem::file_size(Local("huge.html")), 8u * 1024 * 1024 + 1);
+    // The copy on disk is as new as the server's: it is not fetched, so nothing is held.
+    EXPECT_FALSE(held("/a/page.html"));
+    std::filesystem::remove(Local("page.html"));
+    pFetcher->SetHoldPages(false);
+    EXPECT_FALSE(held("/a/page.html"));
+}
+
 } // namespace

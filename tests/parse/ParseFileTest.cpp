@@ -68,6 +68,28 @@ TEST_F(ParseFile, ReadsEveryLineDroppingTheCarriageReturnBeforeEachLineFeed)
     EXPECT_EQ(m_test.LogText(), "");
 }
 
+TEST_F(ParseFile, APageGivenAsTextIsReadExactlyAsItsFile)
+{
+    std::string longLine(200 * 1024, 'x');
+    longLine += "<a href=long.html>";
+    const char zeroBytes[] = "<a href='z.html'>\0\0<img src='y.gif'>\0\n";
+    const std::string zeros(zeroBytes, sizeof zeroBytes - 1);
+    for (const std::string& contents :
+         {std::string("<a href='a.html'>\r\n\r\n<a href='b\n.html'>\n<a href=c.html\r\n<a href=d.html\r>\n"
+                      "x &amp;&quot; <img src=%22e.gif%22>\n<a href=f.html>"),
+          std::string(""), std::string("\n\n"), std::string("<a href=g.html>\n"), zeros,
+          std::string("<a href=h.html\r"), longLine + "\n" + longLine})
+    {
+        EXPECT_TRUE(m_parser.ParseFile(Page(contents)));
+        const Strings fromFile = DrainChecked();
+        m_visited.Clear();
+        m_parser.ParseText(contents);
+        EXPECT_EQ(DrainChecked(), fromFile) << contents.substr(0, 80);
+        m_visited.Clear();
+    }
+    EXPECT_EQ(m_test.LogText(), "");
+}
+
 TEST_F(ParseFile, APageWithoutKeywordsYieldsNothingAndLogsNothing)
 {
     EXPECT_TRUE(m_parser.ParseFile(Page("<html><body><p>Nothing to follow.</p></body></html>\n")));
