@@ -66,6 +66,9 @@ measure() { # program round: mirrors once, appends "wall cpu peak_kib" to $work/
     last[$program]=$dest
     mkdir -p "$dest"
     command_of "$program" "$dest"
+    # harvestly-cli ends with a sync of the file system; what the run before left unwritten is
+    # written first, so that no run pays for another's.
+    sync
     # wget's exit status counts the 404s of a crawl; only the stored files are judged.
     /usr/bin/time -f "%e %U %S %M" -o "$work/time" "${cmd[@]}" > /dev/null 2>&1 || true
     rm -f "$dest/error.log" "$dest/shortcut.url" # harvestly-cli's own, no peer writes them
