@@ -65,6 +65,9 @@ bool CPageFetcher::CreatePath(const std::string& strPath)
 {
     const PathParts parts = PathParts::Split(strPath);
     const std::string strFolder = parts.drive + parts.dir;
+    // Most files go to a folder that exists already: one look settles that for every level.
+    if (strFolder.size() > 1 && FileExists(strFolder.substr(0, strFolder.size() - 1)))
+        return true;
     // A leading '/' is the root, which always exists.
     for (size_t slash = strFolder.find('/', 1); slash != std::string::npos;
          slash = strFolder.find('/', slash + 1))
@@ -214,16 +217,15 @@ bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int6
     }
 
     BodyEnd end = TransferBody(file);
+    // A copy that keeps the time of its fetch is still the server's copy; a later run by date
+    // only fetches it once more.
+    if (lastModified)
+        (void)file.SetTimes(*lastModified);
     if (!file.Close() && end != BodyEnd::WriteFailed)
     {
         Report("WriteFile error [" + std::to_string(file.LastError().code) + "]");
         end = BodyEnd::WriteFailed;
     }
-    // A copy that keeps the time of its fetch is still the server's copy; a later run by date
-    // only fetches it once more.
-    if (lastModified)
-        (void)FileSystem::SetTimes(strPartial, *lastModified);
-
     // A length the server named judges the body; without one only the server's orderly end
     // makes it whole: a reset, a time-out or closing leaves a file that merely looks complete.
     const std::int64_t nExpected = m_nBytesExpected;

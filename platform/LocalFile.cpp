@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 CLocalFile::~CLocalFile()
@@ -88,6 +89,12 @@ long CLocalFile::Read(void* buffer, size_t count)
 bool CLocalFile::Flush()
 {
     return ::fdatasync(m_fd) == 0 || Fail();
+}
+
+bool CLocalFile::SetTimes(std::int64_t when)
+{
+    const struct timespec times[2] = {{static_cast<time_t>(when), 0}, {static_cast<time_t>(when), 0}};
+    return ::futimens(m_fd, times) == 0 || Fail();
 }
 
 bool CLocalFile::Close()

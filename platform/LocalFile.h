@@ -3,6 +3,7 @@
 #include "platform/SystemError.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // A file opened the way the program's writers need it: writers shut other writers out with an
@@ -28,6 +29,8 @@ public:
     // Bytes read, 0 at the end; -1 on failure.
     long Read(void* buffer, size_t count);
     bool Flush();
+    // Sets the last-access and last-write times, in seconds since 1970.
+    [[nodiscard]] bool SetTimes(std::int64_t when);
     bool Close();
     bool IsOpen() const { return m_fd >= 0; }
 

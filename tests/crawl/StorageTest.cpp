@@ -66,7 +66,9 @@ TEST(LocalNames, HtmlByNameAndNestedFolders)
     EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/z/page.html"));
     EXPECT_TRUE(FileSystem::IsDirectory(dir / "x/y/z"));
     EXPECT_FALSE(FileSystem::Exists(dir / "x/y/z/page.html"));
-    EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/z/page.html")); // already there
+    EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/z/page.html"));      // already there
+    EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/../w/v/page.html")); // each missing level
+    EXPECT_TRUE(FileSystem::IsDirectory(dir / "x/w/v"));
     EXPECT_TRUE(CPageFetcher::FileExists(dir / "x/y"));
 
     WriteWholeFile(dir / "blocker", "file");

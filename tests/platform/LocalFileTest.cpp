@@ -48,6 +48,19 @@ TEST(LocalFile, AppendAndReadNeedAnExistingFile)
     EXPECT_FALSE(FileSystem::Exists(dir / "missing"));
 }
 
+TEST(LocalFile, TimesAreSetOnTheOpenFileAndKeptByItsClose)
+{
+    CTempDir dir;
+    CLocalFile file;
+    EXPECT_FALSE(file.SetTimes(921507753)) << "no file is open";
+    ASSERT_TRUE(file.Open(dir / "a.txt", CLocalFile::Mode::CreateTruncate));
+    ASSERT_TRUE(file.Write("data", 4));
+    ASSERT_TRUE(file.SetTimes(921507753));
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(FileSystem::GetWriteTime(dir / "a.txt"), 921507753);
+    EXPECT_EQ(ReadWholeFile(dir / "a.txt"), "data");
+}
+
 TEST(FileSystem, CreatesMovesDeletesAndStampsFiles)
 {
     CTempDir dir;
