@@ -49,7 +49,7 @@ Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const 
         if (!settings.Set(name, value))
         {
             started.failure = StartFailure::Setting;
-            started.strError = "cannot use " + value + " for " + name;
+            started.strError.append("cannot use ").append(value).append(" for ").append(name);
             return started;
         }
     }

@@ -116,6 +116,8 @@ bool CConsoleRun::ReadPassword()
     }
     else if (!m_options.bPasswordGiven)
     {
+        // Read on the main thread before the worker starts; nothing in the program sets it.
+        // NOLINTNEXTLINE(concurrency-mt-unsafe)
         if (const char* fromEnvironment = std::getenv("HARVESTLY_PASSWORD"))
             m_strPassword = fromEnvironment;
     }

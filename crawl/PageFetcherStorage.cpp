@@ -15,9 +15,9 @@ namespace
 constexpr size_t kBlockBytes = 256;
 // Blocks are gathered and written together; one system call per block caps the transfer far
 // below what the network delivers.
-constexpr size_t kWriteBufferBytes = 64 * 1024;
+constexpr size_t kWriteBufferBytes = size_t{64} * 1024;
 // The largest page kept in memory for its links; most pages are far smaller.
-constexpr size_t kMaxHeldPageBytes = 8 * 1024 * 1024;
+constexpr size_t kMaxHeldPageBytes = size_t{8} * 1024 * 1024;
 constexpr const char* kStampFormat = " %Y%m%d%H%M%S";
 constexpr int kMaxStampVariants = 100;
 

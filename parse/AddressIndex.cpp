@@ -8,7 +8,7 @@
 namespace
 {
 
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = size_t{64} * 1024;
 constexpr size_t kNotFound = static_cast<size_t>(-1);
 
 std::uint32_t TagOf(std::uint64_t hash)

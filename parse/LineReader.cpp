@@ -5,7 +5,7 @@
 namespace
 {
 
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = size_t{64} * 1024;
 
 }
 

@@ -19,7 +19,7 @@ namespace
 
 constexpr std::string_view kPageExtensions = ".shtml;.html;.htm;";
 constexpr std::string_view kDynamicExtensions = ".cgi;.pl;";
-constexpr std::uintmax_t kMaxLineReserve = 64 * 1024 * 1024;
+constexpr std::uintmax_t kMaxLineReserve = std::uintmax_t{64} * 1024 * 1024;
 
 // The text from the last '.' after the last '/' or '\', dot included, as a path splitter takes it.
 std::string Extension(const std::string& value)

@@ -3,7 +3,7 @@
 namespace
 {
 
-constexpr size_t kFlushBytes = 64 * 1024;
+constexpr size_t kFlushBytes = size_t{64} * 1024;
 
 } // namespace
 

@@ -11,7 +11,7 @@ constexpr long kConnectTimeoutSeconds = 60;
 // A server that sends nothing for this long has dropped the transfer. A transfer the reader has
 // paused is not judged, so a slow disk never counts against the server.
 constexpr long kStallSeconds = 60;
-constexpr long kReceiveBufferBytes = 64 * 1024;
+constexpr long kReceiveBufferBytes = 64L * 1024;
 
 void Require(CURLcode code)
 {

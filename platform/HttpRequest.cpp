@@ -12,7 +12,7 @@ namespace
 {
 
 constexpr int kPollMilliseconds = 1000;
-constexpr size_t kMaxPendingBytes = 256 * 1024;
+constexpr size_t kMaxPendingBytes = size_t{256} * 1024;
 
 std::string Trim(std::string_view text)
 {

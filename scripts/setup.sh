@@ -5,11 +5,10 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config git clang-format
+    cmake ninja-build g++ pkg-config git clang-format clang-tidy
     qt6-base-dev libgl-dev
     libcurl4-openssl-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libcpp-httplib-dev
     clang libclang-rt-14-dev
     fonts-wqy-microhei
     python3

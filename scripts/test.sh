@@ -18,6 +18,10 @@ echo "== Engine tests under the sanitizers"
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARVESTLY_WERROR=ON \
       -DHARVESTLY_SANITIZE=ON -DHARVESTLY_GUI=OFF > /dev/null
 cmake --build build-sanitize -j "$jobs"
+
+echo "== Static checks of the engine (.clang-tidy)"
+run-clang-tidy -quiet -p build-sanitize -j "$jobs" "^$PWD/(platform|settings|parse|crawl|res|app|cli)/" > build-sanitize/clang-tidy.log 2>&1 ||
+    { grep -E "(warning|error): " build-sanitize/clang-tidy.log | sort -u; exit 1; }
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
      ctest --output-on-failure -j "$jobs")
 

@@ -15,10 +15,11 @@ namespace
 
 std::string ConfigHome()
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    // The program never changes its environment, so reading it from either thread is safe.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME"); // NOLINT(concurrency-mt-unsafe)
     if (xdg != nullptr && *xdg == '/')
         return xdg;
-    const char* home = std::getenv("HOME");
+    const char* home = std::getenv("HOME"); // NOLINT(concurrency-mt-unsafe)
     return std::string(home != nullptr ? home : "") + "/.config";
 }
 
