@@ -2,6 +2,7 @@
 
 #include "platform/HttpRequest.h"
 #include "platform/InternetException.h"
+#include "platform/UrlParts.h"
 
 namespace
 {
@@ -82,6 +83,6 @@ std::unique_ptr<CHttpRequest> CHttpConnection::OpenRequest(const std::string& st
 {
     if (strVerb != "GET")
         throw CInternetException(CURLE_UNSUPPORTED_PROTOCOL, "only GET requests are supported");
-    return std::unique_ptr<CHttpRequest>(
-        new CHttpRequest(*this, m_strServerRoot + strObject, strVersion == "HTTP/1.0"));
+    return std::unique_ptr<CHttpRequest>(new CHttpRequest(
+        *this, m_strServerRoot + UrlParts::EncodeTarget(strObject), strVersion == "HTTP/1.0"));
 }

@@ -16,6 +16,21 @@ unsigned DefaultPort(const std::string& scheme)
     return 0;
 }
 
+bool IsHexDigit(char c)
+{
+    return AsciiText::IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool NeedsEscape(const std::string& object, size_t i)
+{
+    const auto byte = static_cast<unsigned char>(object[i]);
+    if (byte <= 0x20 || byte >= 0x7f)
+        return true;
+    if (byte == '%')
+        return i + 2 >= object.size() || !IsHexDigit(object[i + 1]) || !IsHexDigit(object[i + 2]);
+    return std::string_view("\"<>\\^`{|}").find(static_cast<char>(byte)) != std::string_view::npos;
+}
+
 std::optional<unsigned> ParsePort(const std::string& text)
 {
     if (text.empty() || text.size() > 5)
@@ -63,8 +78,15 @@ std::optional<UrlParts> UrlParts::Parse(const std::string& url)
     if (at != std::string::npos)
         authority.erase(0, at + 1);
 
-    const size_t colon = authority.rfind(':');
-    if (colon != std::string::npos && authority.find(']') == std::string::npos)
+    if (authority.empty())
+        return std::nullopt;
+    // The colons inside an IPv6 literal are not the port's.
+    const size_t literalEnd = authority.front() == '[' ? authority.find(']') : 0;
+    if (literalEnd == std::string::npos || literalEnd == 1 ||
+        (literalEnd != 0 && literalEnd + 1 < authority.size() && authority[literalEnd + 1] != ':'))
+        return std::nullopt;
+    const size_t colon = authority.find(':', literalEnd);
+    if (colon != std::string::npos)
     {
         const std::optional<unsigned> port = ParsePort(authority.substr(colon + 1));
         if (!port)
@@ -81,4 +103,24 @@ std::optional<UrlParts> UrlParts::Parse(const std::string& url)
         return std::nullopt;
     parts.host = authority;
     return parts;
+}
+
+std::string UrlParts::EncodeTarget(const std::string& object)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(object.size());
+    for (size_t i = 0; i < object.size(); ++i)
+    {
+        if (!NeedsEscape(object, i))
+        {
+            encoded += object[i];
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(object[i]);
+        encoded += '%';
+        encoded += kHex[byte >> 4];
+        encoded += kHex[byte & 0x0f];
+    }
+    return encoded;
 }

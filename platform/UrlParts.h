@@ -19,6 +19,12 @@ struct UrlParts
     // "http://" + Authority()
     std::string ServerRoot() const;
 
-    // Fails for text without "scheme://", an empty host or a port that is not a number from 1 to 65535.
+    // Fails for text without "scheme://", an empty host or a port that is not a number from 1 to
+    // 65535. An IPv6 literal keeps its brackets in `host`: "[::1]".
     static std::optional<UrlParts> Parse(const std::string& url);
+
+    // `object` as a request line may carry it: control bytes, space, bytes above 127, the
+    // characters "<>\^`{|} and a '%' that starts no escape are percent-encoded; everything else,
+    // escapes already present included, stays as it is.
+    static std::string EncodeTarget(const std::string& object);
 };

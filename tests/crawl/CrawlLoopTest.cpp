@@ -355,6 +355,43 @@ TEST_F(CrawlLoopTest, ARunWhoseStoredFilesCannotBeFlushedFails)
     EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
 }
 
+TEST_F(CrawlLoopTest, OddLinksAreEncodedOnTheWireAndStoredUnderTheirDecodedNames)
+{
+    // A tab, a '%' that starts no escape, a byte above 127 and characters a request line refuses.
+    ServePage("/a/index.html", {"t%09ab.gif", "100%25.gif", "caf\xC3\xA9.gif", "x%7Cy%5E.gif", "ok.gif"});
+    for (const char* target :
+         {"/a/t%09ab.gif", "/a/100%25.gif", "/a/caf%C3%A9.gif", "/a/x%7Cy%5E.gif", "/a/ok.gif"})
+        ServeFile(target);
+    app.StoreDword(kValueContinueOnError, 0);
+
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(server.CountOf("/a/t%09ab.gif"), 1u);
+    EXPECT_EQ(server.CountOf("/a/100%25.gif"), 1u);
+    EXPECT_EQ(server.CountOf("/a/caf%C3%A9.gif"), 1u);
+    EXPECT_EQ(server.CountOf("/a/x%7Cy%5E.gif"), 1u);
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "t\tab.gif", "100%.gif",
+                                                                 "caf\xC3\xA9.gif", "x|y^.gif", "ok.gif"}));
+    EXPECT_EQ(ReadWholeFile(app.Destination() + "100%.gif"), "data /a/100%25.gif");
+}
+
+TEST(CrawlLoopIpv6, AnIpv6LiteralWithAPortConnects)
+{
+    CTestApp app;
+    CTestHttpServer server(Loopback::V6);
+    CCrawlRunner runner(app);
+    const std::string absolute = server.Url("/a/c.gif");
+    server.Serve("/a/index.html", TestResponse::Ok(Links({"b.html", absolute.c_str()})));
+    server.Serve("/a/b.html", TestResponse::Ok(Links({})));
+    server.Serve("/a/c.gif", TestResponse::Ok("gif", "image/gif"));
+    ASSERT_EQ(server.Url("/a/index.html").rfind("http://[::1]:", 0), 0u);
+
+    CCrawlJob job(app.App(), app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "", true);
+    EXPECT_EQ(runner.Run(job), std::optional<bool>(true));
+    EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/index.html", "/a/c.gif", "/a/b.html"}));
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "b.html", "c.gif"}));
+}
+
 TEST_F(CrawlLoopTest, CredentialsReachEveryRequest)
 {
     for (const char* target : {"/a/index.html", "/a/p.html", "/a/i.gif"})

@@ -131,26 +131,39 @@ TestResponse TestResponse::Redirect(int status, std::string location)
     return response;
 }
 
-CTestHttpServer::CTestHttpServer()
+CTestHttpServer::CTestHttpServer(Loopback loopback) : m_loopback(loopback)
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool bV6 = loopback == Loopback::V6;
+    m_listenFd = ::socket(bV6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listenFd < 0)
         throw std::runtime_error("test server: no socket");
     const int one = 1;
     ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (bV6)
+    {
+        auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+        v6.sin6_family = AF_INET6;
+        v6.sin6_addr = in6addr_loopback;
+        length = sizeof v6;
+    }
+    else
+    {
+        auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+        v4.sin_family = AF_INET;
+        v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof v4;
+    }
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(m_listenFd, 16) != 0 ||
         ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
     {
         ::close(m_listenFd);
-        throw std::runtime_error("test server: cannot listen on 127.0.0.1");
+        throw std::runtime_error("test server: cannot listen on the loopback address");
     }
-    m_nPort = ntohs(address.sin_port);
+    m_nPort = ntohs(bV6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                        : reinterpret_cast<sockaddr_in&>(address).sin_port);
     m_acceptThread = std::thread([this] { AcceptLoop(); });
 }
 
@@ -170,7 +183,8 @@ CTestHttpServer::~CTestHttpServer()
 
 std::string CTestHttpServer::Url(const std::string& path) const
 {
-    return "http://127.0.0.1:" + std::to_string(m_nPort) + path;
+    const char* host = m_loopback == Loopback::V6 ? "[::1]" : "127.0.0.1";
+    return "http://" + std::string(host) + ":" + std::to_string(m_nPort) + path;
 }
 
 void CTestHttpServer::Serve(const std::string& target, TestResponse response)

@@ -60,7 +60,14 @@ enum class KeepAlive
     DropWhenReused, // agrees, but closes a kept connection unanswered when its next request comes
 };
 
-// An HTTP server on 127.0.0.1 (a free port) for one test, scripted per target and recording
+// Which loopback address the test server listens on.
+enum class Loopback
+{
+    V4, // 127.0.0.1
+    V6, // ::1
+};
+
+// An HTTP server on 127.0.0.1 or ::1 (a free port) for one test, scripted per target and recording
 // every request in arrival order. Unscripted targets answer 404. One thread per connection; the
 // destructor stops and joins them all.
 //
@@ -73,13 +80,13 @@ class CTestHttpServer
 public:
     using Handler = std::function<TestResponse(const TestRequest&)>;
 
-    CTestHttpServer();
+    explicit CTestHttpServer(Loopback loopback = Loopback::V4);
     ~CTestHttpServer();
     CTestHttpServer(const CTestHttpServer&) = delete;
     CTestHttpServer& operator=(const CTestHttpServer&) = delete;
 
     unsigned Port() const { return m_nPort; }
-    // "http://127.0.0.1:<port>" followed by `path`.
+    // "http://127.0.0.1:<port>" (or "http://[::1]:<port>") followed by `path`.
     std::string Url(const std::string& path = "") const;
 
     // Scripts an exact target; a later call replaces an earlier one.
@@ -110,6 +117,7 @@ private:
     bool SendResponse(int fd, const TestRequest& request, const TestResponse& response, bool bKeep);
     bool SendAll(int fd, const char* data, size_t size);
 
+    Loopback m_loopback;
     int m_listenFd = -1;
     unsigned m_nPort = 0;
     std::atomic<bool> m_bStopping{false};
