@@ -86,6 +86,39 @@ TEST_F(CliRun, AFailedRunEndsWithStatusOne)
         std::string::npos);
 }
 
+TEST_F(CliRun, AnyFailureOrAMissingStartPageEndsWithStatusOneWhateverTheOrder)
+{
+    // With continue-on-error a cut file fails the run whether it comes first or last.
+    TestResponse reset = TestResponse::Ok(std::string(3000, 'r'), "image/gif");
+    reset.bNoLength = true;
+    reset.bReset = true;
+    m_server.Serve("/a/cut.gif", reset);
+    m_server.Serve("/a/ok.gif", TestResponse::Ok("GIF89a", "image/gif"));
+    m_server.Serve("/a/first.html", TestResponse::Ok("<img src=\"ok.gif\"><img src=\"cut.gif\">\n"));
+    m_server.Serve("/a/last.html", TestResponse::Ok("<img src=\"cut.gif\"><img src=\"ok.gif\">\n"));
+    for (const char* page : {"/a/first.html", "/a/last.html"})
+    {
+        m_server.ClearLog();
+        std::string out;
+        EXPECT_EQ(
+            Run({"-y", "-q", "--continue-on-error", "--retries", "1", m_server.Url(page), Dest(page)}, &out),
+            1)
+            << page;
+        EXPECT_EQ(out, "Site processing failed.\n") << page;
+        EXPECT_EQ(m_server.CountOf("/a/cut.gif"), 2u) << page;
+        EXPECT_EQ(ReadWholeFile(Dest(std::string(page) + "/ok.gif")), "GIF89a") << page;
+        EXPECT_FALSE(FileSystem::Exists(Dest(std::string(page) + "/cut.gif"))) << page;
+    }
+
+    std::string out;
+    EXPECT_EQ(Run({"-y", "-q", m_server.Url("/a/missing.html"), Dest("missing/")}, &out), 1);
+    EXPECT_EQ(out, "Site processing failed.\n");
+    const std::string log = ReadWholeFile(Dest("missing/error.log"));
+    const size_t notFound = log.find(" : Link not found: /a/missing.html\n");
+    ASSERT_NE(notFound, std::string::npos) << log;
+    EXPECT_NE(log.find(" : Site processing failed.\n", notFound), std::string::npos) << log;
+}
+
 TEST_F(CliRun, OptionsApplyToThisRunAndLeaveTheStoreAlone)
 {
     {
