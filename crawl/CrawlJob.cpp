@@ -148,9 +148,10 @@ bool CCrawlJob::SyncStoredFiles()
     SystemError error;
     if (FileSystem::SyncFileSystem(m_strDestDir, &error))
         return true;
-    m_context.WriteErrorLog("Unable to write the stored files to disk [" + m_strDestDir + "], error [" +
-                                std::to_string(error.code) + "].",
-                            false);
+    // The run fails either way; a line the log refuses has been shown to the user.
+    (void)m_context.WriteErrorLog("Unable to write the stored files to disk [" + m_strDestDir + "], error [" +
+                                      std::to_string(error.code) + "].",
+                                  false);
     return false;
 }
 

@@ -20,8 +20,9 @@ bool CLocalFile::Fail()
 
 bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
 {
+    // Reopening lets the earlier file go; an owner that needs its close to succeed closes it first.
     if (m_fd >= 0)
-        Close();
+        (void)Close();
 
     int flags = O_CLOEXEC;
     int lockKind = LOCK_EX;
