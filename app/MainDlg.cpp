@@ -243,6 +243,8 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent)
         return;
     QMenu menu(this);
     QAction* pAbout = menu.addAction(ToQ(strAbout));
+    menu.addSeparator();
+    AddReachSwitches(menu);
     if (menu.exec(pEvent->globalPos()) == pAbout)
         OnSysCommand(IDM_ABOUTBOX);
 }

@@ -186,6 +186,8 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
+    // The switches for today's sites, each stored the moment it is toggled.
+    void AddReachSwitches(QMenu& menu);
     void timerEvent(QTimerEvent* pEvent) override;
 
 private:

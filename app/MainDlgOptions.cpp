@@ -1,13 +1,16 @@
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
+#include "res/StringTable.h"
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 #include "ui/FilterDlg.h"
 
 #include <QComboBox>
+#include <QMenu>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 // The options panel's handlers. Each stores its control's value as soon as it changes, so the
 // next run, which reads the store itself, uses what the panel shows.
@@ -146,5 +149,37 @@ void CMainDlg::OnFilter()
     {
         CheckDlgButton(IDC_USE_FILTERS, 0);
         OnUseFilters();
+    }
+}
+
+void CMainDlg::AddReachSwitches(QMenu& menu)
+{
+    struct Switch
+    {
+        unsigned nTextId;
+        const char* pszValue;
+    };
+    static constexpr Switch kSwitches[] = {
+        {IDS_ALLOW_HTTPS, kValueAllowHttps},
+        {IDS_HTML_WITH_PARAMETERS, kValueHtmlWithParameters},
+        {IDS_FOLLOW_CSS, kValueFollowCss},
+        {IDS_ROBOTS, kValueRobots},
+    };
+    std::uint32_t nStored[std::size(kSwitches)] = {};
+    CRegistryKey key;
+    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
+    {
+        for (size_t i = 0; i < std::size(kSwitches); ++i)
+            key.ReadDword(nStored[i], kSwitches[i].pszValue);
+        key.Close();
+    }
+    for (size_t i = 0; i < std::size(kSwitches); ++i)
+    {
+        QAction* pAction = menu.addAction(QString::fromStdString(LoadResString(kSwitches[i].nTextId)));
+        pAction->setCheckable(true);
+        pAction->setChecked(nStored[i] != 0);
+        const char* pszValue = kSwitches[i].pszValue;
+        connect(pAction, &QAction::toggled, this,
+                [pszValue](bool bChecked) { WriteSetting(bChecked ? 1 : 0, pszValue); });
     }
 }

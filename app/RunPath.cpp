@@ -56,6 +56,8 @@ Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const 
 
     started.pJob = std::make_unique<CCrawlJob>(app, settings, request.strUrl, request.strDestination,
                                                request.strUserId, request.strPassword, request.bCrawl);
+    started.pJob->SetCheckCertificates(request.bCheckCertificates);
+    started.pJob->SetLinkReport(request.pLinkReport);
     worker.SetOwner(&owner);
     worker.SetJob(started.pJob.get());
     worker.PostThreadMessage(TM_RUNJOB);

@@ -12,6 +12,7 @@ class CCrawlJob;
 class CInternetThread;
 class CMainApp;
 class ICrawlOwner;
+class ILinkReport;
 
 // The one way a run starts and ends, for the window and the console alike: the destination
 // checked (and created on request), shortcut.url and the log header written, the settings read
@@ -44,6 +45,10 @@ struct Request
     bool bCrawl = false;
     // (value name, value) edits of the stored settings for this run only.
     std::vector<std::pair<std::string, std::string>> settingEdits;
+    // For this run only, never stored: whether certificates are checked, and a report told
+    // what became of every link value found (not owned; it must outlive the run).
+    bool bCheckCertificates = true;
+    ILinkReport* pLinkReport = nullptr;
 };
 
 enum class StartFailure

@@ -3,6 +3,7 @@
 #include "platform/AsciiText.h"
 #include "settings/SettingsTable.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -190,10 +191,69 @@ private:
             flag(bIndex);
             setting(kValueNoNameAsIndex, "1");
         }
-        else
+        else if (!ParseReachOption(name, inlineValue, bHasInline))
         {
             m_error = "unknown option " + name + " (try --help)";
         }
+    }
+
+    // The options that reach today's sites; false when `name` is none of them.
+    bool ParseReachOption(const std::string& name, const std::string& inlineValue, bool bHasInline)
+    {
+        const auto flag = [&](const char* valueName)
+        {
+            if (bHasInline)
+                m_error = name + " takes no value";
+            if (valueName != nullptr)
+                m_options.settingOverrides.emplace_back(valueName, "1");
+        };
+        if (name == "--https")
+            flag(kValueAllowHttps);
+        else if (name == "--html-charset")
+            flag(kValueHtmlWithParameters);
+        else if (name == "--css")
+            flag(kValueFollowCss);
+        else if (name == "--robots")
+            flag(kValueRobots);
+        else if (name == "--no-check-certificate")
+        {
+            flag(nullptr);
+            m_options.bNoCheckCertificate = true;
+        }
+        else if (name == "--wait")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                if (auto ms = ParseScaled(*value, 1000, false))
+                    m_options.settingOverrides.emplace_back(kValueWaitMs, std::to_string(*ms));
+                else
+                    m_error = "--wait takes seconds, for example 1 or 0.5 (got \"" + *value + "\")";
+            }
+        }
+        else if (name == "--limit-rate")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                if (auto rate = ParseScaled(*value, 1, true))
+                    m_options.settingOverrides.emplace_back(kValueLimitRate, std::to_string(*rate));
+                else
+                    m_error = "--limit-rate takes bytes per second with an optional k or m, for example 200k "
+                              "(got \"" +
+                              *value + "\")";
+            }
+        }
+        else if (name == "--why")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                if (value->empty())
+                    m_error = "--why needs a file name";
+                m_options.strWhyFile = *value;
+            }
+        }
+        else
+            return false;
+        return true;
     }
 
     const std::vector<std::string>& m_arguments;
@@ -211,10 +271,44 @@ CliParseResult ParseCliOptions(const std::vector<std::string>& arguments)
     return CParser(arguments).Parse();
 }
 
+std::optional<std::uint32_t> ParseScaled(const std::string& text, std::uint64_t nUnit, bool bSuffix)
+{
+    std::string_view digits(text);
+    if (bSuffix && !digits.empty())
+    {
+        const char last = AsciiText::ToLower(digits.back());
+        if (last == 'k' || last == 'm')
+        {
+            nUnit *= last == 'k' ? 1024 : 1024 * 1024;
+            digits.remove_suffix(1);
+        }
+    }
+    const size_t point = digits.find('.');
+    const std::string_view whole = digits.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : digits.substr(point + 1);
+    const auto allDigits = [](std::string_view part)
+    { return std::all_of(part.begin(), part.end(), [](char c) { return AsciiText::IsDigit(c); }); };
+    if ((whole.empty() && fraction.empty()) || whole.size() > 10 || fraction.size() > 3 ||
+        !allDigits(whole) || !allDigits(fraction) || (point != std::string_view::npos && fraction.empty()))
+        return std::nullopt;
+    std::uint64_t nThousandths = 0;
+    for (const char c : whole)
+        nThousandths = nThousandths * 10 + static_cast<std::uint64_t>(c - '0');
+    for (size_t i = 0; i < 3; ++i)
+        nThousandths =
+            nThousandths * 10 + (i < fraction.size() ? static_cast<std::uint64_t>(fraction[i] - '0') : 0);
+    const std::uint64_t nResult = nThousandths * nUnit / 1000;
+    if (nResult > 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(nResult);
+}
+
 const char* CliUsageText()
 {
     return "Usage: harvestly-cli [OPTION]... ADDRESS DESTINATION\n"
-           "Mirror the folder of the http:// page ADDRESS into the folder DESTINATION.\n"
+           "Mirror the folder of the http:// (or, with --https, https://) page ADDRESS into the\n"
+           "folder DESTINATION.\n"
            "\n"
            "  -u, --user ID             user id for HTTP authentication\n"
            "  -p, --password PASSWORD   password for HTTP authentication (seen in the process\n"
@@ -229,6 +323,14 @@ const char* CliUsageText()
            "      --depth N             folder levels below the start folder (0: no limit)\n"
            "      --filter LIST         ';'-separated patterns of files to keep (turns filtering on)\n"
            "      --exclude             the filter list names what is left out instead\n"
+           "      --https               accept https:// addresses; certificates are checked\n"
+           "      --no-check-certificate  do not check certificates and host names (this run only)\n"
+           "      --html-charset        read pages sent as text/html with a charset, or as XHTML\n"
+           "      --css                 follow url() and @import of stylesheets and style attributes\n"
+           "      --robots              honour the start server's robots.txt\n"
+           "      --wait SECONDS        pause between two requests (decimals allowed)\n"
+           "      --limit-rate RATE     body bytes per second, with an optional k or m\n"
+           "      --why FILE            write a CSV line per link found: page, value, address, fate\n"
            "  -y, --yes                 create DESTINATION without asking\n"
            "  -q, --quiet               no progress display\n"
            "  -h, --help                show this text\n"

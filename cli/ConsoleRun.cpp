@@ -10,6 +10,8 @@
 #include "crawl/InternetThread.h"
 #include "platform/FileSystem.h"
 #include "platform/UrlParts.h"
+#include "settings/RegistryKey.h"
+#include "settings/SettingsTable.h"
 
 #include <chrono>
 #include <cstdio>
@@ -46,7 +48,7 @@ CConsoleRun::~CConsoleRun()
 
 int CConsoleRun::Run()
 {
-    if (!ValidateAddress() || !ReadPassword() || !PrepareDestination())
+    if (!ValidateAddress() || !ReadPassword() || !OpenLinkReport() || !PrepareDestination())
         return kStatusBadInput;
 
     m_app.m_pMainDlg = this;
@@ -67,8 +69,10 @@ int CConsoleRun::Run()
 // not changed), and the job on the worker.
 int CConsoleRun::StartRun()
 {
-    const RunPath::Request request{m_options.strAddress, m_strDestination, m_options.strUserId,
-                                   m_strPassword,        m_options.bCrawl, m_options.settingOverrides};
+    RunPath::Request request{m_options.strAddress, m_strDestination, m_options.strUserId,
+                             m_strPassword,        m_options.bCrawl, m_options.settingOverrides};
+    request.bCheckCertificates = !m_options.bNoCheckCertificate;
+    request.pLinkReport = m_linkReport.Opened() ? &m_linkReport : nullptr;
     RunPath::Started started = RunPath::Start(m_app, *m_pWorker, *this, request);
     switch (started.failure)
     {
@@ -93,7 +97,41 @@ bool CConsoleRun::ValidateAddress()
     const std::optional<UrlParts> parts = UrlParts::Parse(m_options.strAddress);
     if (parts && parts->scheme == "http")
         return true;
-    PrintError("can only use addresses beginning with http:// (got \"" + m_options.strAddress + "\")");
+    // The store is asked only for an https:// address, so other bad input leaves it untouched.
+    if (parts && parts->scheme == "https" && HttpsAllowed())
+        return true;
+    PrintError("can only use addresses beginning with http:// (https:// with --https) (got \"" +
+               m_options.strAddress + "\")");
+    return false;
+}
+
+bool CConsoleRun::HttpsAllowed()
+{
+    // --https wins; otherwise the stored value decides, as it will for the run.
+    for (const auto& [name, value] : m_options.settingOverrides)
+    {
+        if (name == kValueAllowHttps)
+            return value != "0";
+    }
+    CRegistryKey key(&m_app);
+    std::uint32_t nAllow = 0;
+    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
+    {
+        // Absent leaves it 0: no https.
+        (void)key.ReadDword(nAllow, kValueAllowHttps);
+        key.Close();
+    }
+    return nAllow != 0;
+}
+
+// Before anything is fetched or written, so that a report that cannot be written costs nothing.
+bool CConsoleRun::OpenLinkReport()
+{
+    if (m_options.strWhyFile.empty())
+        return true;
+    if (m_linkReport.Open(m_options.strWhyFile))
+        return true;
+    PrintError("cannot write the link report " + m_options.strWhyFile + ": " + m_linkReport.LastError().text);
     return false;
 }
 
@@ -234,6 +272,9 @@ int CConsoleRun::Finish(bool bResult)
     // The one join: the worker has left the job once it has ended.
     m_pWorker->End();
     m_pJob.reset();
+    if (m_linkReport.Opened() && !m_linkReport.Close())
+        PrintError("the link report " + m_options.strWhyFile +
+                   " is incomplete: " + m_linkReport.LastError().text);
 
     // A second Ctrl-C cut the current file short on purpose: report the stop, not a failure.
     const RunPath::Outcome outcome =

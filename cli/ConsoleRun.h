@@ -3,6 +3,7 @@
 #include "app/FrontEnd.h"
 #include "cli/CliOptions.h"
 #include "crawl/CrawlOwner.h"
+#include "parse/LinkReportFile.h"
 
 #include <condition_variable>
 #include <memory>
@@ -38,6 +39,8 @@ public:
 
 private:
     bool ValidateAddress();
+    bool HttpsAllowed();
+    bool OpenLinkReport();
     bool ReadPassword();
     bool PrepareDestination();
     bool AskToCreate() const;
@@ -55,6 +58,8 @@ private:
     bool m_bClosingRequested = false;
     size_t m_nLastLineLength = 0;
 
+    // Declared before the job: a run writes to it until the worker has ended.
+    CLinkReportFile m_linkReport;
     // The job is declared first so that it outlives the worker, whose end is the one join.
     std::unique_ptr<CCrawlJob> m_pJob;
     std::unique_ptr<CInternetThread> m_pWorker;

@@ -1,6 +1,7 @@
 #include "crawl/CrawlJob.h"
 
 #include "parse/LinkParser.h"
+#include "platform/AsciiText.h"
 #include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
 #include "platform/PathParts.h"
@@ -55,13 +56,15 @@ bool CCrawlJob::Run()
     bool bResult = true;
     bool bFirstPage = true;
     CLinkParser parser(&m_queue, &m_visited, m_settings, &m_context);
+    parser.SetReport(m_pLinkReport);
+    m_fetcher.SetStopFlag(&m_bStop);
 
     m_fetcher.SetUser(m_strUser);
     m_fetcher.SetPassword(m_strPassword);
 
     // An address that names only a server gets its root slash.
     const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartUrl);
-    if (parts && parts->object == "/" && m_strStartUrl == "http://" + parts->Authority())
+    if (parts && parts->object == "/" && m_strStartUrl == parts->ServerRoot())
         m_strStartUrl += '/';
 
     // An address without extension may name a folder: the server is asked.
@@ -85,6 +88,8 @@ bool CCrawlJob::Run()
     m_fetcher.SetDestDir(m_strDestDir);
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
+    if (m_settings.nRobots != 0)
+        ReadRobots(parser);
 
     // Once the program is closing no further address is taken: the tear-down waits for this loop.
     bool bStartAddress = true;
@@ -119,8 +124,9 @@ bool CCrawlJob::Run()
             continue;
         }
 
-        // Only the exact type counts: "text/html; charset=..." is not parsed.
-        if (fetched.strContentType == "text/html" && (m_bCrawl || bFirstPage))
+        // Unless asked otherwise only the exact type counts: "text/html; charset=..." is not parsed.
+        if (IsHtmlType(fetched.strContentType, m_settings.nHtmlWithParameters != 0) &&
+            (m_bCrawl || bFirstPage))
         {
             if (bFirstPage)
                 parser.SetServerRoot(m_fetcher.GetServerRoot());
@@ -129,7 +135,23 @@ bool CCrawlJob::Run()
                 parser.ParseText(m_fetcher.PageText());
             else // a page that cannot be read has been logged by the parser and gives no links
                 (void)parser.ParseFile(fetched.strLocalPath);
+            if (m_settings.nFollowCss != 0)
+            {
+                if (fetched.bPageHeld)
+                    parser.ParseStylesText(m_fetcher.PageText());
+                else
+                    (void)parser.ParseStyles(fetched.strLocalPath);
+            }
             bFirstPage = false;
+        }
+        else if (m_settings.nFollowCss != 0 && IsCssType(fetched.strContentType))
+        {
+            // A stylesheet belongs to the page that named it, so it is read whatever the crawl
+            // option says; only read pages name stylesheets.
+            if (bFirstPage)
+                parser.SetServerRoot(m_fetcher.GetServerRoot());
+            parser.SetStylesheet(strUrl);
+            (void)parser.ParseStylesheet(fetched.strLocalPath);
         }
         // A copy that cannot be deleted only stays on disk; the run goes on either way.
         if (fetched.bTemporary || !bKeep)
@@ -153,6 +175,47 @@ bool CCrawlJob::SyncStoredFiles()
                                       std::to_string(error.code) + "].",
                                   false);
     return false;
+}
+
+void CCrawlJob::ReadRobots(CLinkParser& parser)
+{
+    // The least a robots.txt reader must take in; more is not read.
+    constexpr size_t kMaxRobotsBytes = 500 * 1024;
+    std::string strText;
+    if (m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes, strText))
+        m_robots = CRobotsRules(strText, m_context.GetVersionText());
+    // The rules judge object paths, which start after the server root the connection set.
+    parser.SetServerRoot(m_fetcher.GetServerRoot());
+    parser.SetRobots(&m_robots);
+}
+
+namespace
+{
+
+std::string MediaType(const std::string& strContentType)
+{
+    std::string_view type(strContentType);
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.remove_suffix(1);
+    while (!type.empty() && (type.front() == ' ' || type.front() == '\t'))
+        type.remove_prefix(1);
+    return AsciiText::ToLower(std::string(type));
+}
+
+} // namespace
+
+bool CCrawlJob::IsHtmlType(const std::string& strContentType, bool bWithParameters)
+{
+    if (!bWithParameters)
+        return strContentType == "text/html";
+    const std::string type = MediaType(strContentType);
+    return type == "text/html" || type == "application/xhtml+xml";
+}
+
+bool CCrawlJob::IsCssType(const std::string& strContentType)
+{
+    return MediaType(strContentType) == "text/css";
 }
 
 FetchResult CCrawlJob::FetchWithRetries()

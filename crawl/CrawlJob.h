@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crawl/PageFetcher.h"
+#include "parse/RobotsRules.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
 #include "settings/RunSettings.h"
@@ -11,6 +12,8 @@
 #include <string>
 
 class IEngineContext;
+class CLinkParser;
+class ILinkReport;
 
 // One run over one site: its settings, queue, visited list, stop flag, counters and fetcher.
 // Built on the user-interface thread, run once on the worker; the accessors are for the progress
@@ -49,6 +52,18 @@ public:
     const std::string& GetStartUrl() const { return m_strStartUrl; }
     const std::string& GetDestDir() const { return m_strDestDir; }
     const CPageFetcher& GetFetcher() const { return m_fetcher; }
+    bool GetHtmlWithParameters() const { return m_settings.nHtmlWithParameters != 0; }
+    bool GetFollowCss() const { return m_settings.nFollowCss != 0; }
+    bool GetRobots() const { return m_settings.nRobots != 0; }
+
+    // For this run only, before it starts: whether certificates are checked (they are unless
+    // told otherwise), and a report told what became of every link value found (not owned).
+    void SetCheckCertificates(bool bCheck) { m_fetcher.SetCheckCertificates(bCheck); }
+    void SetLinkReport(ILinkReport* pReport) { m_pLinkReport = pReport; }
+
+    // Whether a response of this type is a page to read for links.
+    static bool IsHtmlType(const std::string& strContentType, bool bWithParameters);
+    static bool IsCssType(const std::string& strContentType);
 
     // Set (never cleared) by the user-interface thread; read by the worker before every address
     // and every attempt.
@@ -59,8 +74,11 @@ private:
     FetchResult FetchWithRetries();
     bool Closing() const;
     bool SyncStoredFiles();
+    void ReadRobots(CLinkParser& parser);
 
     bool m_bContinueOnError = false;
+    ILinkReport* m_pLinkReport = nullptr;
+    CRobotsRules m_robots;
     std::uint32_t m_nRetries = 0;
     mutable std::mutex m_currentUrlMutex;
     std::string m_strCurrentUrl;

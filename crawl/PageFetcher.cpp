@@ -9,7 +9,9 @@
 #include "platform/UrlParts.h"
 #include "settings/RunSettings.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace
 {
@@ -34,7 +36,8 @@ std::int64_t LeadingNumber(const std::string& strText)
 
 CPageFetcher::CPageFetcher(IEngineContext& context, const RunSettings& settings)
     : m_context(context), m_bByDate(settings.nFileCheck != kSkipExisting),
-      m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0)
+      m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0),
+      m_bAllowHttps(settings.nAllowHttps != 0), m_nWaitMs(settings.nWaitMs), m_nLimitRate(settings.nLimitRate)
 {
 }
 
@@ -91,8 +94,13 @@ void CPageFetcher::SetStartDir(std::string strStartDir)
 
 void CPageFetcher::EnsureSession()
 {
-    if (!m_pSession)
-        m_pSession = std::make_unique<CFetchSession>(m_context.GetVersionText());
+    if (m_pSession)
+        return;
+    m_pSession = std::make_unique<CFetchSession>(m_context.GetVersionText());
+    HttpTransport transport;
+    transport.bVerifyPeer = m_bCheckCertificates;
+    transport.nMaxBytesPerSecond = m_nLimitRate;
+    m_pSession->SetTransport(transport);
 }
 
 bool CPageFetcher::EnsureConnection()
@@ -103,7 +111,7 @@ bool CPageFetcher::EnsureConnection()
                    [this]
                    {
                        const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir);
-                       if (!parts || parts->scheme != "http")
+                       if (!parts || !SchemeAccepted(parts->scheme))
                        {
                            m_context.MessageBox("Error: can only use URLs beginning with http://",
                                                 MsgButtons::Ok, MsgIcon::None, "Error");
@@ -113,8 +121,8 @@ bool CPageFetcher::EnsureConnection()
                        // The port stays in the server root, so cutting it off an address leaves the object
                        // path.
                        m_strServerRoot = parts->ServerRoot();
-                       m_pConnection =
-                           m_pSession->GetHttpConnection(parts->host, parts->port, m_strUser, m_strPassword);
+                       m_pConnection = m_pSession->GetHttpConnection(parts->host, parts->port, m_strUser,
+                                                                     m_strPassword, parts->scheme);
                        return true;
                    });
 }
@@ -126,6 +134,7 @@ GetResponse CPageFetcher::SendGet(std::string strObject)
                    {
                        GetResponse response;
                        CloseRequest();
+                       Pace();
                        m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
                        m_pFile->AddRequestHeaders(kRequestHeaders, true);
                        m_pFile->SendRequest();
@@ -185,6 +194,70 @@ void CPageFetcher::CloseAll()
 {
     CloseConnection();
     m_pSession.reset();
+}
+
+bool CPageFetcher::SchemeAccepted(const std::string& strScheme) const
+{
+    return strScheme == "http" || (m_bAllowHttps && strScheme == "https");
+}
+
+void CPageFetcher::Pace()
+{
+    const bool bFirst = !m_bRequested;
+    m_bRequested = true;
+    if (bFirst || m_nWaitMs == 0)
+        return;
+    // In short steps, so that a stop or the program's end is not kept waiting for the pause.
+    constexpr std::chrono::milliseconds kStep(50);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nWaitMs);
+    for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now())
+    {
+        if ((m_pStop != nullptr && m_pStop->load()) || m_context.IsClosing())
+            return;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kStep, end - now));
+    }
+}
+
+bool CPageFetcher::FetchText(const std::string& strObject, size_t nMaxBytes, std::string& strText)
+{
+    strText.clear();
+    const std::optional<UrlParts> parts = UrlParts::Parse(m_strStartDir);
+    if (!parts || !SchemeAccepted(parts->scheme))
+        return false;
+    EnsureSession();
+    if (!EnsureConnection())
+        return false;
+    try
+    {
+        CloseRequest();
+        Pace();
+        m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
+        m_pFile->AddRequestHeaders(kRequestHeaders, true);
+        m_pFile->SendRequest();
+        const long nStatus = m_pFile->QueryStatusCode();
+        if (nStatus < 200 || nStatus > 299)
+        {
+            CloseRequest();
+            return false;
+        }
+        char buffer[4096];
+        while (strText.size() < nMaxBytes)
+        {
+            const size_t nGot = m_pFile->Read(buffer, std::min(sizeof buffer, nMaxBytes - strText.size()));
+            if (nGot == 0)
+                break;
+            strText.append(buffer, nGot);
+        }
+        CloseRequest();
+        return true;
+    }
+    catch (const CInternetException&)
+    {
+        // Unreadable counts as missing; the next fetch starts afresh and reports its own failure.
+        CloseAll();
+        strText.clear();
+        return false;
+    }
 }
 
 bool CPageFetcher::ProbeDirectory()

@@ -4,6 +4,7 @@
 #include "crawl/GetResponse.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -49,6 +50,11 @@ public:
     void CloseAll();
     // Whether the current address with '/' appended exists on the server; the address keeps the '/'.
     bool ProbeDirectory();
+    // The body of `strObject` on the start server, up to `nMaxBytes`, for a file that is read
+    // and never stored (robots.txt). False, with nothing logged, when the start address is not
+    // one the fetcher serves, the server has no such file (any status but 2xx) or the exchange
+    // fails.
+    bool FetchText(const std::string& strObject, size_t nMaxBytes, std::string& strText);
     void ReportError();
 
     // --- Storage side ---
@@ -88,6 +94,14 @@ public:
     bool ByDate() const { return m_bByDate; }
     bool RenameOld() const { return m_bRenameOld; }
     bool NoNameAsIndex() const { return m_bNoNameAsIndex; }
+    bool AllowHttps() const { return m_bAllowHttps; }
+    std::uint32_t WaitMs() const { return m_nWaitMs; }
+    std::uint32_t LimitRate() const { return m_nLimitRate; }
+
+    // For this run only: whether certificates are checked (on unless asked otherwise), and the
+    // flag that cuts a pause between requests short.
+    void SetCheckCertificates(bool bCheck) { m_bCheckCertificates = bCheck; }
+    void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
 
 private:
     bool Fail();
@@ -99,6 +113,9 @@ private:
     template <typename Result, typename Body>
     Result Guarded(Result failed, Body&& body);
     std::string TypeFromName() const;
+    bool SchemeAccepted(const std::string& strScheme) const;
+    // Waits the pause between two requests, unless this is the run's first.
+    void Pace();
     bool LocalPathIsInside() const;
     // How a body transfer ended: the server's orderly end, cut short (a failure of the client or
     // the program closing), or a write that failed.
@@ -131,6 +148,12 @@ private:
     bool m_bByDate = false;
     bool m_bRenameOld = false;
     bool m_bNoNameAsIndex = false;
+    bool m_bAllowHttps = false;
+    std::uint32_t m_nWaitMs = 0;
+    std::uint32_t m_nLimitRate = 0;
+    bool m_bCheckCertificates = true;
+    const std::atomic<bool>* m_pStop = nullptr;
+    bool m_bRequested = false;
     std::unique_ptr<CFetchSession> m_pSession;
     std::unique_ptr<CHttpConnection> m_pConnection;
     std::unique_ptr<CHttpRequest> m_pFile;

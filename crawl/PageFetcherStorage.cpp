@@ -116,6 +116,10 @@ bool CPageFetcher::LocalPathIsInside() const
 
 std::string CPageFetcher::TypeFromName() const
 {
+    // A stylesheet kept from an earlier run is read like a page kept from one (when the crawl
+    // loop follows stylesheets at all).
+    if (m_strLocalPath.ends_with(".css"))
+        return "text/css";
     return IsHtmlName(m_strLocalPath) ? "text/html" : "";
 }
 

@@ -3,6 +3,7 @@
 #include "parse/AddressIndex.h"
 #include "parse/LineReader.h"
 #include "parse/LineScan.h"
+#include "parse/RobotsRules.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
 #include "platform/AsciiText.h"
@@ -110,7 +111,7 @@ void CLinkParser::SetPage(const std::string& strPageUrl)
     m_strObjectFolder.assign(1, '/'); // not = "/": GCC 12 -O3 misreads that as an overlapping copy
     if (const std::optional<UrlParts> parts = UrlParts::Parse(strPageUrl))
     {
-        m_strSitePrefix = std::string("http://").append(parts->Authority());
+        m_strSitePrefix = parts->ServerRoot();
         const std::string& object = parts->object;
         m_strObjectFolder = object.back() == '/' ? object : object.substr(0, object.rfind('/') + 1);
     }
@@ -175,8 +176,16 @@ void CLinkParser::AcceptLinks(const std::string& line)
     bool bWaiting = false;
     while (NextLink(scan, link, bPage))
     {
+        if (m_pReport != nullptr)
+            m_next.found = m_strFound;
         if (!Prepare(m_next, link, bPage))
             continue;
+        // A report lists the links in page order, so each is queued at once.
+        if (m_pReport != nullptr)
+        {
+            Queue(m_next);
+            continue;
+        }
         if (bWaiting)
             Queue(m_waiting);
         std::swap(m_waiting, m_next);
@@ -194,8 +203,21 @@ bool CLinkParser::Prepare(Candidate& candidate, const std::string& link, bool bP
     address += link;
     ResolveParentSteps(address);
     CollapseSlashes(address);
-    if (address.find(m_strStartDir) == std::string::npos || !DepthAllowed(address))
+    if (address.find(m_strStartDir) == std::string::npos)
+    {
+        Report(candidate.found, address, LinkFate::OutsideStartFolder);
         return false;
+    }
+    if (!DepthAllowed(address))
+    {
+        Report(candidate.found, address, LinkFate::TooDeep);
+        return false;
+    }
+    if (m_pRobots != nullptr && !RobotsAllow(address))
+    {
+        Report(candidate.found, address, LinkFate::DisallowedByRobots);
+        return false;
+    }
     candidate.hash = CAddressIndex::Hash(address);
     candidate.bPage = bPage;
     m_pVisited->Prefetch(candidate.hash);
@@ -207,12 +229,32 @@ void CLinkParser::Queue(const Candidate& candidate)
 {
     const std::string& address = candidate.address;
     if (m_pVisited->Contains(address, candidate.hash))
+    {
+        Report(candidate.found, address, LinkFate::AlreadyKnown);
         return;
+    }
     // Pages are fetched even when the filter rejects them, so that their links are followed.
     if (candidate.bPage)
-        m_pQueue->PushBackIfAbsent(address, candidate.hash, PassesFilter(address));
+    {
+        const bool bKeep = PassesFilter(address);
+        const bool bQueued = m_pQueue->PushBackIfAbsent(address, candidate.hash, bKeep);
+        Report(candidate.found, address,
+               !bQueued ? LinkFate::AlreadyKnown
+                        : (bKeep ? LinkFate::QueuedAsPage : LinkFate::LeftOutByFilterReadForLinks));
+    }
     else if (PassesFilter(address))
-        m_pQueue->PushFrontIfAbsent(address, candidate.hash, true);
+    {
+        const bool bQueued = m_pQueue->PushFrontIfAbsent(address, candidate.hash, true);
+        Report(candidate.found, address, bQueued ? LinkFate::QueuedAsFile : LinkFate::AlreadyKnown);
+    }
+    else
+        Report(candidate.found, address, LinkFate::LeftOutByFilter);
+}
+
+void CLinkParser::Report(std::string_view value, std::string_view address, LinkFate fate) const
+{
+    if (m_pReport != nullptr)
+        m_pReport->Report(m_strPageUrl, value, address, fate);
 }
 
 bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) const
@@ -220,8 +262,13 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
     bPage = false;
     while (scan.Next(link))
     {
+        if (m_pReport != nullptr)
+            m_strFound = link;
         if (link.empty() || IsIgnoredScheme(link) || HoldsLineBreakOrZero(link))
+        {
+            Report(link, {}, LinkFate::NotALink);
             continue;
+        }
         if (link.starts_with("http"))
         {
             // The prefix must end the host: "http://hostile/" is not on "http://host".
@@ -229,7 +276,10 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
                 !m_strSitePrefix.empty() && link.starts_with(m_strSitePrefix) &&
                 (link.size() == m_strSitePrefix.size() || link[m_strSitePrefix.size()] == '/');
             if (!bSameSite)
+            {
+                Report(link, link, LinkFate::AnotherServer);
                 continue;
+            }
             link.erase(0, m_strSitePrefix.size());
         }
         if (link.starts_with('/') && link.starts_with(m_strObjectFolder))
@@ -238,13 +288,14 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
             link.erase(0, 2);
         if (link == "\\")
             link.clear();
-        if (link.empty())
-            continue;
         const size_t hash = link.find('#');
         if (hash != std::string::npos)
             link.erase(hash);
         if (link.empty())
+        {
+            Report(m_strFound, {}, LinkFate::NotALink);
             continue;
+        }
 
         const std::string extension = Extension(link);
         if (extension.empty())
@@ -261,7 +312,10 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
             return true;
         }
         if (kDynamicExtensions.find(listed) != std::string_view::npos)
+        {
+            Report(m_strFound, {}, LinkFate::NotALink);
             continue;
+        }
         return true;
     }
     return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "parse/LinkReport.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +13,7 @@ class CLineReader;
 class CLineScan;
 class IEngineContext;
 struct RunSettings;
+class CRobotsRules;
 
 // The link parser of one run: reads stored pages line by line, finds their link values, and
 // queues those that lie inside the start folder, within the depth limit and not seen before.
@@ -29,6 +32,12 @@ public:
     void SetServerRoot(const std::string& strServerRoot);
     // The address of the page about to be parsed.
     void SetPage(const std::string& strPageUrl);
+    // The address of the stylesheet about to be parsed: its addresses are relative to its folder.
+    void SetStylesheet(const std::string& strUrl);
+    // Links the rules disallow are dropped; null (the default) disallows nothing. Not owned.
+    void SetRobots(const CRobotsRules* pRobots) { m_pRobots = pRobots; }
+    // Told what became of every link value found; null (the default) for none. Not owned.
+    void SetReport(ILinkReport* pReport) { m_pReport = pReport; }
 
     // Reads the stored page and queues its links. False (with one line in the error log) when
     // the file cannot be opened or read.
@@ -36,6 +45,15 @@ public:
     // Queues the links of a page given as its bytes, read exactly as ParseFile reads a file.
     void ParseText(std::string_view text);
     const std::string& LastError() const { return m_strLastError; }
+    // A stored stylesheet, or the <style> blocks and style attributes of a stored page: what
+    // their url() and @import name is queued as a file, by the same rules as any link. False
+    // (with one line in the error log) when the file cannot be read.
+    bool ParseStylesheet(const std::string& path);
+    bool ParseStyles(const std::string& path);
+    // The same for a page whose text is at hand.
+    void ParseStylesText(std::string_view text);
+    // One address a stylesheet names, as found.
+    void AcceptStyleLink(std::string_view value);
 
     // True when the address stays on disk by the filter settings.
     bool PassesFilter(const std::string& address) const;
@@ -75,10 +93,17 @@ private:
         std::string address;
         std::uint64_t hash = 0;
         bool bPage = false;
+        std::string found; // the value as found, kept only for a report
     };
 
     bool Prepare(Candidate& candidate, const std::string& link, bool bPage);
     void Queue(const Candidate& candidate);
+    template <typename Scanner>
+    bool ParseStyleFile(const std::string& path);
+    // The link relative to the page's folder or the server root, or the fate that ends it here.
+    bool ClassifyStyleLink(std::string& link, LinkFate& fate) const;
+    bool RobotsAllow(const std::string& address) const;
+    void Report(std::string_view value, std::string_view address, LinkFate fate) const;
 
     CUrlQueue* m_pQueue;
     const CVisitedList* m_pVisited;
@@ -101,4 +126,8 @@ private:
     Candidate m_next;
     // The lowered copy of each line, reused for the same reason.
     std::string m_strLower;
+    const CRobotsRules* m_pRobots = nullptr;
+    ILinkReport* m_pReport = nullptr;
+    // The value NextLink last took from the line, before it was made relative (reports only).
+    mutable std::string m_strFound;
 };

@@ -46,6 +46,7 @@ bool CLinkReportFile::Open(const std::string& path)
     m_strPath = path;
     if (!m_file.Open(path, CLocalFile::Mode::CreateTruncate))
         return false;
+    m_bOpened = true;
     m_buffer = "page,value,address,fate\r\n";
     return FlushBuffer();
 }

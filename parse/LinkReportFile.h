@@ -25,6 +25,7 @@ public:
 
     const SystemError& LastError() const { return m_file.LastError(); }
     const std::string& Path() const { return m_strPath; }
+    bool Opened() const { return m_bOpened; }
 
     // `field` quoted when it holds a comma, a quote or a line break; quotes doubled.
     static void AppendField(std::string& line, std::string_view field);
@@ -36,4 +37,5 @@ private:
     std::string m_strPath;
     std::string m_buffer;
     bool m_bFailed = false;
+    bool m_bOpened = false;
 };

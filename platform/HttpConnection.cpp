@@ -1,8 +1,12 @@
 #include "platform/HttpConnection.h"
 
 #include "platform/HttpRequest.h"
+#include "platform/HttpSession.h"
 #include "platform/InternetException.h"
 #include "platform/UrlParts.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace
 {
@@ -23,8 +27,10 @@ void Require(CURLcode code)
 } // namespace
 
 CHttpConnection::CHttpConnection(const std::string& strAgent, const std::string& strServer, unsigned nPort,
-                                 const std::string& strUser, const std::string& strPassword)
-    : m_strServerRoot("http://" + strServer + ":" + std::to_string(nPort)), m_bHasAgent(!strAgent.empty())
+                                 const std::string& strUser, const std::string& strPassword,
+                                 const std::string& strScheme, const HttpTransport& transport)
+    : m_strServerRoot(strScheme + "://" + strServer + ":" + std::to_string(nPort)),
+      m_bHasAgent(!strAgent.empty())
 {
     m_pEasy = curl_easy_init();
     m_pMulti = curl_multi_init();
@@ -48,6 +54,7 @@ CHttpConnection::CHttpConnection(const std::string& strAgent, const std::string&
         Require(curl_easy_setopt(m_pEasy, CURLOPT_LOW_SPEED_LIMIT, 1L));
         Require(curl_easy_setopt(m_pEasy, CURLOPT_LOW_SPEED_TIME, kStallSeconds));
         Require(curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes));
+        ApplyTransport(transport);
         if (!strUser.empty() || !strPassword.empty())
         {
             Require(curl_easy_setopt(m_pEasy, CURLOPT_USERNAME, strUser.c_str()));
@@ -65,6 +72,26 @@ CHttpConnection::CHttpConnection(const std::string& strAgent, const std::string&
 CHttpConnection::~CHttpConnection()
 {
     ReleaseHandles();
+}
+
+void CHttpConnection::ApplyTransport(const HttpTransport& transport)
+{
+    // libcurl's own default is the store Debian's ca-certificates keeps; SSL_CERT_FILE and
+    // SSL_CERT_DIR name another one, as they do for wget and every other OpenSSL program.
+    if (const char* pFile = std::getenv("SSL_CERT_FILE"); pFile != nullptr && *pFile != '\0')
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_CAINFO, pFile));
+    if (const char* pDir = std::getenv("SSL_CERT_DIR"); pDir != nullptr && *pDir != '\0')
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_CAPATH, pDir));
+    Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYPEER, transport.bVerifyPeer ? 1L : 0L));
+    Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYHOST, transport.bVerifyPeer ? 2L : 0L));
+    if (transport.nMaxBytesPerSecond > 0)
+    {
+        // Smaller reads keep a limited transfer smooth instead of one burst and a long pause.
+        const curl_off_t nRate = transport.nMaxBytesPerSecond;
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_MAX_RECV_SPEED_LARGE, nRate));
+        const long nBuffer = static_cast<long>(std::clamp<curl_off_t>(nRate / 16, 1024, kReceiveBufferBytes));
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, nBuffer));
+    }
 }
 
 void CHttpConnection::ReleaseHandles()

@@ -5,6 +5,7 @@
 #include <string>
 
 class CHttpRequest;
+struct HttpTransport;
 
 // One server and port with its credentials. The client's handle lives as long as the connection,
 // so a connection the server keeps open is reused by the next request. One request at a time.
@@ -13,7 +14,8 @@ class CHttpConnection
 public:
     // Throws CInternetException when the client cannot allocate its handles.
     CHttpConnection(const std::string& strAgent, const std::string& strServer, unsigned nPort,
-                    const std::string& strUser, const std::string& strPassword);
+                    const std::string& strUser, const std::string& strPassword, const std::string& strScheme,
+                    const HttpTransport& transport);
     ~CHttpConnection();
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
@@ -29,9 +31,10 @@ private:
     friend class CHttpRequest;
 
     void ReleaseHandles();
+    void ApplyTransport(const HttpTransport& transport);
 
     CURL* m_pEasy = nullptr;
     CURLM* m_pMulti = nullptr;
-    std::string m_strServerRoot; // http://server:port
+    std::string m_strServerRoot; // scheme://server:port
     bool m_bHasAgent = false;
 };

@@ -224,6 +224,18 @@ std::optional<std::int64_t> CHttpRequest::QueryLastModified() const
     return static_cast<std::int64_t>(when);
 }
 
+std::string CHttpRequest::CurrentHost() const
+{
+    // After redirects the host that failed may not be the one first asked.
+    char* pUrl = nullptr;
+    curl_easy_getinfo(m_connection.m_pEasy, CURLINFO_EFFECTIVE_URL, &pUrl);
+    std::string strUrl = pUrl != nullptr ? pUrl : m_strUrl;
+    const size_t start = strUrl.find("://");
+    strUrl.erase(0, start == std::string::npos ? 0 : start + 3);
+    strUrl.erase(std::min(strUrl.find('/'), strUrl.size()));
+    return strUrl;
+}
+
 void CHttpRequest::ThrowIfFailed() const
 {
     if (m_bDone && m_nResult != CURLE_OK)
@@ -234,7 +246,10 @@ void CHttpRequest::Fail(int nCode) const
 {
     const CURLcode code = static_cast<CURLcode>(nCode);
     std::string strText = curl_easy_strerror(code);
-    if (m_szError[0] != '\0')
+    if (code == CURLE_PEER_FAILED_VERIFICATION)
+        strText = "Certificate check failed for " + CurrentHost() + ": " +
+                  (m_szError[0] != '\0' ? std::string(m_szError) : strText);
+    else if (m_szError[0] != '\0')
         strText += std::string(": ") + m_szError;
     throw CInternetException(static_cast<unsigned long>(code), strText);
 }

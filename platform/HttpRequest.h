@@ -47,6 +47,8 @@ private:
     // Lets the client work until it has something for us or the transfer has ended.
     void Pump();
     void ThrowIfFailed() const;
+    // "host:port" of the address the client was at.
+    std::string CurrentHost() const;
     [[noreturn]] void Fail(int nCode) const;
 
     CHttpConnection& m_connection;

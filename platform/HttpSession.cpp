@@ -8,7 +8,9 @@ CHttpSession::~CHttpSession() = default;
 
 std::unique_ptr<CHttpConnection> CHttpSession::GetHttpConnection(const std::string& strServer, unsigned nPort,
                                                                  const std::string& strUser,
-                                                                 const std::string& strPassword)
+                                                                 const std::string& strPassword,
+                                                                 const std::string& strScheme)
 {
-    return std::make_unique<CHttpConnection>(m_strAgent, strServer, nPort, strUser, strPassword);
+    return std::make_unique<CHttpConnection>(m_strAgent, strServer, nPort, strUser, strPassword, strScheme,
+                                             m_transport);
 }

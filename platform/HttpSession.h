@@ -1,9 +1,20 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 class CHttpConnection;
+
+// How connections of a session treat TLS and their bandwidth.
+struct HttpTransport
+{
+    // Check the server's certificate and host name against the system's store (or the file
+    // SSL_CERT_FILE names, as for every OpenSSL program).
+    bool bVerifyPeer = true;
+    // Body bytes per second, 0 for no limit.
+    std::int64_t nMaxBytesPerSecond = 0;
+};
 
 // The HTTP client's session: the agent name every request carries. Proxies come from the
 // environment (http_proxy, no_proxy), which is this system's proxy setting.
@@ -19,10 +30,14 @@ public:
     // Throws CInternetException when the client cannot set one up.
     std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& strServer, unsigned nPort,
                                                        const std::string& strUser,
-                                                       const std::string& strPassword);
+                                                       const std::string& strPassword,
+                                                       const std::string& strScheme = "http");
+    void SetTransport(const HttpTransport& transport) { m_transport = transport; }
+    const HttpTransport& Transport() const { return m_transport; }
 
     const std::string& Agent() const { return m_strAgent; }
 
 private:
     std::string m_strAgent;
+    HttpTransport m_transport;
 };

@@ -7,11 +7,15 @@ namespace
 {
 
 // The user-interface texts are Chinese, stored as UTF-8.
-constexpr std::array<std::pair<unsigned, const char*>, 4> kStrings = {{
+constexpr std::array<std::pair<unsigned, const char*>, 8> kStrings = {{
     {IDS_ABOUTBOX, "(&A)关于 Harvestly..."},
     {IDS_SOCKETS_FAILED, "Windows插座初始化失败."},
     {IDS_VERSION, "Harvestly v1.12建造 %ld"},
     {IDS_BROWSE_TITLE, "选择目录为文件目标..."},
+    {IDS_ALLOW_HTTPS, "(&S)允许 HTTPS 网址"},
+    {IDS_HTML_WITH_PARAMETERS, "(&C)读取带字符集的网页"},
+    {IDS_FOLLOW_CSS, "(&Y)跟随样式表"},
+    {IDS_ROBOTS, "(&R)遵守 robots.txt"},
 }};
 
 } // namespace

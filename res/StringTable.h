@@ -9,6 +9,11 @@ enum StringId : unsigned
     IDS_SOCKETS_FAILED = 103,
     IDS_VERSION = 104,
     IDS_BROWSE_TITLE = 106,
+    // The window menu's switches for today's sites.
+    IDS_ALLOW_HTTPS = 110,
+    IDS_HTML_WITH_PARAMETERS = 111,
+    IDS_FOLLOW_CSS = 112,
+    IDS_ROBOTS = 113,
 };
 
 // The string with that identifier, or an empty text when there is none.

@@ -244,7 +244,7 @@ TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
     WhenPopupAppears(
         [&](QMenu* pMenu)
         {
-            ASSERT_EQ(pMenu->actions().size(), 1);
+            ASSERT_FALSE(pMenu->actions().empty());
             entry = pMenu->actions().front()->text();
             WhenModalAppears(
                 [&](QWidget* pModal)
@@ -270,6 +270,67 @@ TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
         });
     dialog.OnSysCommand(IDM_ABOUTBOX | 0x3);
     EXPECT_EQ(aboutTitle, "关于 Harvestly");
+    dialog.reject();
+}
+
+TEST_F(MainDlgTest, TheWindowsMenuSwitchesAreStoredTheMomentTheyAreToggled)
+{
+    {
+        CRegistryKey key;
+        ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
+        key.WriteDword(1, kValueRobots);
+    }
+    CMainDlg dialog(&m_tray, &m_launcher);
+    dialog.show();
+    const auto openMenu = [&](std::function<void(QMenu*)> action)
+    {
+        WhenPopupAppears(std::move(action));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), dialog.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&dialog, &event);
+    };
+    QStringList texts;
+    std::vector<bool> checked;
+    openMenu(
+        [&](QMenu* pMenu)
+        {
+            for (QAction* pAction : pMenu->actions())
+            {
+                if (pAction->isCheckable())
+                {
+                    texts << pAction->text();
+                    checked.push_back(pAction->isChecked());
+                }
+            }
+            // Choosing an item toggles it and closes the menu.
+            QAction* pCss = pMenu->actions().at(4);
+            pMenu->setActiveAction(pCss);
+            QTest::keyClick(pMenu, Qt::Key_Return);
+        });
+    EXPECT_EQ(texts, (QStringList{"(&S)允许 HTTPS 网址", "(&C)读取带字符集的网页", "(&Y)跟随样式表",
+                                  "(&R)遵守 robots.txt"}));
+    EXPECT_EQ(checked, (std::vector<bool>{false, false, false, true})) << "the stored values are shown";
+
+    const auto stored = [](const char* name)
+    {
+        CRegistryKey key;
+        std::uint32_t nValue = 99;
+        key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath);
+        key.ReadDword(nValue, name);
+        return nValue;
+    };
+    EXPECT_EQ(stored(kValueFollowCss), 1u);
+    EXPECT_EQ(stored(kValueAllowHttps), 99u) << "an item not toggled is not written";
+
+    checked.clear();
+    openMenu(
+        [&](QMenu* pMenu)
+        {
+            checked.push_back(pMenu->actions().at(4)->isChecked());
+            pMenu->setActiveAction(pMenu->actions().at(4));
+            QTest::keyClick(pMenu, Qt::Key_Return);
+        });
+    EXPECT_EQ(checked, std::vector<bool>{true});
+    EXPECT_EQ(stored(kValueFollowCss), 0u);
     dialog.reject();
 }
 

@@ -1,0 +1,108 @@
+#include "CliProcess.h"
+#include "cli/CliOptions.h"
+#include "platform/FileSystem.h"
+#include "support/TempDir.h"
+#include "support/TestCertificates.h"
+#include "support/TestHttpServer.h"
+#include "support/TestTlsServer.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class CliReach : public testing::Test
+{
+protected:
+    std::string Dest(const std::string& relative = "") const { return m_dest.Path() + "out/" + relative; }
+    int Run(std::vector<std::string> arguments, std::string* out = nullptr, std::string* err = nullptr)
+    {
+        return RunCli(arguments, m_config.Path(), out, err);
+    }
+
+    CTestHttpServer m_server;
+    CTempDir m_config;
+    CTempDir m_dest;
+};
+
+TEST(CliReachOptions, SecondsAndRatesAreReadExactlyOrRefused)
+{
+    EXPECT_EQ(ParseScaled("1.5", 1000, false), std::optional<std::uint32_t>(1500));
+    EXPECT_EQ(ParseScaled("0.001", 1000, false), std::optional<std::uint32_t>(1));
+    EXPECT_EQ(ParseScaled("2", 1000, false), std::optional<std::uint32_t>(2000));
+    EXPECT_EQ(ParseScaled("20k", 1, true), std::optional<std::uint32_t>(20480));
+    EXPECT_EQ(ParseScaled("1.5M", 1, true), std::optional<std::uint32_t>(1572864));
+    EXPECT_EQ(ParseScaled("300", 1, true), std::optional<std::uint32_t>(300));
+    for (const char* bad : {"-1", "", ".", "1.", "1.2345", "5x", "k", "1e3", "4294967.296"})
+        EXPECT_EQ(ParseScaled(bad, 1000, false), std::nullopt) << bad;
+    EXPECT_EQ(ParseScaled("5x", 1, true), std::nullopt);
+    EXPECT_EQ(ParseScaled("5000m", 1, true), std::nullopt) << "beyond 32 bits";
+    EXPECT_EQ(ParseScaled("20k", 1000, false), std::nullopt) << "seconds take no suffix";
+}
+
+TEST_F(CliReach, BadValuesEndWithStatusTwoBeforeAnythingIsFetched)
+{
+    m_server.Serve("/a/index.html", TestResponse::Ok("<a href=\"b.html\">b</a>\n"));
+    const std::string url = m_server.Url("/a/index.html");
+    std::string err;
+    EXPECT_EQ(Run({"--yes", "--wait", "-1", url, Dest()}, nullptr, &err), 2);
+    EXPECT_NE(err.find("--wait takes seconds"), std::string::npos) << err;
+    EXPECT_EQ(Run({"--yes", "--limit-rate", "5x", url, Dest()}, nullptr, &err), 2);
+    EXPECT_NE(err.find("--limit-rate takes bytes per second"), std::string::npos) << err;
+    EXPECT_EQ(Run({"--yes", "--why", m_dest.Path() + "missing/why.csv", url, Dest()}, nullptr, &err), 2);
+    EXPECT_NE(err.find("cannot write the link report " + m_dest.Path() + "missing/why.csv"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(Run({"--yes", "--https=1", url, Dest()}), 2) << "a switch takes no value";
+
+    EXPECT_FALSE(FileSystem::Exists(Dest()));
+    EXPECT_TRUE(m_server.Targets().empty());
+}
+
+TEST_F(CliReach, HttpsOnlyWithTheOptionAndCertificatesCheckedUnlessToldOtherwise)
+{
+    CTempDir certificateFolder;
+    CTestCertificates certificates(certificateFolder.Path());
+    CScopedEnv trust("SSL_CERT_FILE", certificates.CaFile());
+    m_server.Serve("/a/index.html", TestResponse::Ok("<img src=\"pic.gif\">\n"));
+    m_server.Serve("/a/pic.gif", TestResponse::Ok("GIF89a", "image/gif"));
+
+    CTestTlsServer good(certificates.Issue("good", {"IP:127.0.0.1"}), m_server.Port());
+    std::string err;
+    EXPECT_EQ(Run({"--yes", "--quiet", good.Url("/a/index.html"), Dest()}, nullptr, &err), 2);
+    EXPECT_NE(err.find("--https"), std::string::npos) << err;
+    EXPECT_FALSE(FileSystem::Exists(Dest()));
+
+    std::string out;
+    ASSERT_EQ(Run({"--yes", "--quiet", "--https", good.Url("/a/index.html"), Dest()}, &out), 0);
+    EXPECT_EQ(ReadWholeFile(Dest("pic.gif")), "GIF89a");
+
+    CTestTlsServer selfSigned(certificates.Issue("self", {"IP:127.0.0.1"}, -1, 30, true), m_server.Port());
+    EXPECT_EQ(Run({"--yes", "--quiet", "--https", selfSigned.Url("/a/index.html"), Dest("self/")}, &out), 1);
+    EXPECT_NE(ReadWholeFile(Dest("self/error.log")).find("Certificate check failed for 127.0.0.1:"),
+              std::string::npos);
+    EXPECT_EQ(Run({"--yes", "--quiet", "--https", "--no-check-certificate", selfSigned.Url("/a/index.html"),
+                   Dest("self/")},
+                  &out),
+              0);
+    EXPECT_EQ(ReadWholeFile(Dest("self/pic.gif")), "GIF89a");
+    const std::string store = ReadWholeFile(m_config.Path() + "QMV/Harvestly.conf");
+    EXPECT_EQ(store.find("Check"), std::string::npos) << "nothing of this is stored: " << store;
+    EXPECT_EQ(store.find("AllowHttps"), std::string::npos) << store;
+}
+
+TEST_F(CliReach, WhyWritesTheReportOfTheRun)
+{
+    m_server.Serve("/a/index.html",
+                   TestResponse::Ok("<a href=\"b.html\">b</a> <a href=\"../x.html\">x</a>\n"));
+    m_server.Serve("/a/b.html", TestResponse::Ok("b\n"));
+    const std::string why = m_dest.Path() + "why.csv";
+    ASSERT_EQ(Run({"--yes", "--quiet", "--why", why, m_server.Url("/a/index.html"), Dest()}), 0);
+    const std::string page = m_server.Url("/a/index.html");
+    EXPECT_EQ(ReadWholeFile(why), "page,value,address,fate\r\n" + page + ",b.html," +
+                                      m_server.Url("/a/b.html") + ",queued as page\r\n" + page +
+                                      ",../x.html," + m_server.Url("/x.html") +
+                                      ",outside the start folder\r\n");
+}
+
+} // namespace
