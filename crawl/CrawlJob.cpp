@@ -180,7 +180,7 @@ bool CCrawlJob::SyncStoredFiles()
 void CCrawlJob::ReadRobots(CLinkParser& parser)
 {
     // The least a robots.txt reader must take in; more is not read.
-    constexpr size_t kMaxRobotsBytes = 500 * 1024;
+    constexpr size_t kMaxRobotsBytes = size_t{500} * 1024;
     std::string strText;
     if (m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes, strText))
         m_robots = CRobotsRules(strText, m_context.GetVersionText());

@@ -14,7 +14,7 @@
 namespace
 {
 
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = size_t{64} * 1024;
 constexpr std::string_view kNotLinks[] = {"#", "mailto:", "ftp:", "file:", "data:", "javascript:", "about:"};
 
 bool IsNotALink(std::string_view value)

@@ -78,8 +78,11 @@ void CHttpConnection::ApplyTransport(const HttpTransport& transport)
 {
     // libcurl's own default is the store Debian's ca-certificates keeps; SSL_CERT_FILE and
     // SSL_CERT_DIR name another one, as they do for wget and every other OpenSSL program.
+    // The program never changes its environment, so reading it from the worker is safe.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
     if (const char* pFile = std::getenv("SSL_CERT_FILE"); pFile != nullptr && *pFile != '\0')
         Require(curl_easy_setopt(m_pEasy, CURLOPT_CAINFO, pFile));
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
     if (const char* pDir = std::getenv("SSL_CERT_DIR"); pDir != nullptr && *pDir != '\0')
         Require(curl_easy_setopt(m_pEasy, CURLOPT_CAPATH, pDir));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYPEER, transport.bVerifyPeer ? 1L : 0L));
