@@ -101,6 +101,8 @@ void CPageFetcher::EnsureSession()
     transport.bVerifyPeer = m_bCheckCertificates;
     transport.nMaxBytesPerSecond = m_nLimitRate;
     m_pSession->SetTransport(transport);
+    // A server that keeps the transfer waiting must not hold up the program's tear-down.
+    m_pSession->SetCancel([this] { return m_context.IsClosing(); });
 }
 
 bool CPageFetcher::EnsureConnection()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <curl/curl.h>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,9 @@ public:
                                               const std::string& strVersion);
 
     bool HasAgent() const { return m_bHasAgent; }
+    // See CHttpSession::SetCancel.
+    void SetCancel(std::function<bool()> cancel) { m_cancel = std::move(cancel); }
+    bool Cancelled() const { return m_cancel && m_cancel(); }
 
 private:
     friend class CHttpRequest;
@@ -37,4 +41,5 @@ private:
     CURLM* m_pMulti = nullptr;
     std::string m_strServerRoot; // scheme://server:port
     bool m_bHasAgent = false;
+    std::function<bool()> m_cancel;
 };

@@ -11,7 +11,8 @@
 namespace
 {
 
-constexpr int kPollMilliseconds = 1000;
+// How long one wait for the server lasts before the cancel question is asked again.
+constexpr int kPollMilliseconds = 100;
 constexpr size_t kMaxPendingBytes = size_t{256} * 1024;
 
 std::string Trim(std::string_view text)
@@ -138,6 +139,8 @@ void CHttpRequest::Pump()
     }
     if (m_bDone || BodyPending() || m_bPaused)
         return;
+    if (m_connection.Cancelled())
+        throw CInternetException(CURLE_ABORTED_BY_CALLBACK, "the transfer was cancelled");
 
     code = curl_multi_poll(pMulti, nullptr, 0, kPollMilliseconds, nullptr);
     if (code != CURLM_OK)

@@ -11,6 +11,8 @@ std::unique_ptr<CHttpConnection> CHttpSession::GetHttpConnection(const std::stri
                                                                  const std::string& strPassword,
                                                                  const std::string& strScheme)
 {
-    return std::make_unique<CHttpConnection>(m_strAgent, strServer, nPort, strUser, strPassword, strScheme,
-                                             m_transport);
+    auto pConnection = std::make_unique<CHttpConnection>(m_strAgent, strServer, nPort, strUser, strPassword,
+                                                         strScheme, m_transport);
+    pConnection->SetCancel(m_cancel);
+    return pConnection;
 }

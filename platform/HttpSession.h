@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,8 +37,12 @@ public:
     const HttpTransport& Transport() const { return m_transport; }
 
     const std::string& Agent() const { return m_strAgent; }
+    // Asked whenever a request of this session's connections waits for the server; once it
+    // answers true, the waiting request fails at once instead of waiting out the server.
+    void SetCancel(std::function<bool()> cancel) { m_cancel = std::move(cancel); }
 
 private:
     std::string m_strAgent;
     HttpTransport m_transport;
+    std::function<bool()> m_cancel;
 };

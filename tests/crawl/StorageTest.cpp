@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <set>
 #include <sys/resource.h>
 #include <thread>
@@ -427,6 +428,35 @@ TEST_F(StorageTest, AStoredPageIsHeldInMemoryExactlyAsWrittenAndOnlyThen)
     std::filesystem::remove(Local("page.html"));
     pFetcher->SetHoldPages(false);
     EXPECT_FALSE(held("/a/page.html"));
+}
+
+TEST_F(StorageTest, ClosingDoesNotWaitForAServerThatKeepsTheAnswerBack)
+{
+    // The window closes while the server holds back its answer.
+    std::promise<void> fetched;
+    std::shared_future<void> released = fetched.get_future().share();
+    // Shared: the server's thread may still finish its answer after the test has ended.
+    auto pHolding = std::make_shared<std::atomic<bool>>(false);
+    server.Serve("/a/held.html",
+                 [this, released, pHolding](const TestRequest&)
+                 {
+                     *pHolding = true;
+                     app.App().m_bClosing = true;
+                     released.wait_for(std::chrono::seconds(10));
+                     *pHolding = false;
+                     return TestResponse::Ok("late");
+                 });
+    auto pFetcher = MakeFetcher();
+
+    const Outcome outcome = Fetch(*pFetcher, "/a/held.html");
+    const bool bReturnedWhileHeld = *pHolding;
+    fetched.set_value();
+    app.App().m_bClosing = false;
+
+    EXPECT_TRUE(bReturnedWhileHeld);
+    EXPECT_FALSE(outcome.bOk);
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{}));
+    EXPECT_NE(app.LogText().find("the transfer was cancelled"), std::string::npos);
 }
 
 } // namespace
