@@ -14,7 +14,8 @@ struct FetchResult
     std::string strContentType;
     // Where the address is stored, or would have been.
     std::string strLocalPath;
-    // The local file is a temp.html, to be deleted once it has been read.
+    // A folder page stored only to be read for links (under a private name beside temp.html, so a
+    // temp.html already there is left alone), to be deleted once it has been read.
     bool bTemporary = false;
     // The stored body of a text/html page is also in the fetcher's PageText(), so the page can be
     // read for links without reading the file back.

@@ -79,6 +79,7 @@ public:
     void SetUser(std::string strUser) { m_strUser = std::move(strUser); }
     void SetPassword(std::string strPassword) { m_strPassword = std::move(strPassword); }
     std::string GetUrl() const { return m_strUrl; }
+    // Where the current address's copy is; for a temporary page, once stored, its private file.
     std::string GetLocalPath() const { return m_strLocalPath; }
     std::string GetServerRoot() const { return m_strServerRoot; }
     std::string GetLastError() const { return m_strLastError; }
@@ -126,14 +127,14 @@ private:
         WriteFailed,
     };
 
-    bool WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified, bool bKeepOldCopy);
+    bool WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified, bool bKeepOldCopy,
+                   bool bTemporary);
     BodyEnd TransferBody(CLocalFile& file);
     bool WriteOut(CLocalFile& file, size_t nCount);
     void HoldBytes(size_t nCount);
     bool PutInPlace(const std::string& strPartial, bool bKeepOldCopy);
     void RenameOldCopy();
     std::string StampedName(const std::string& strStamp) const;
-    std::string PartialName() const;
 
     std::string m_strServerRoot;
     IEngineContext& m_context;

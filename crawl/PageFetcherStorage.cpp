@@ -148,7 +148,9 @@ bool CPageFetcher::Store(FetchResult& result)
         Report("Refusing to store [" + m_strLocalPath + "] outside the destination folder.");
         return false;
     }
-    if (!m_bByDate && FileExists(m_strLocalPath))
+    // A temp.html already in the folder is no copy of the folder page: the user or the site put it
+    // there. A temporary page is therefore always fetched and never compared, renamed or replaced.
+    if (!m_bByDate && !result.bTemporary && FileExists(m_strLocalPath))
     {
         result.strContentType = TypeFromName();
         return true;
@@ -167,7 +169,7 @@ bool CPageFetcher::Store(FetchResult& result)
     if (response.bNotFound)
     {
         // In a date mode the local copy stands in for the missing page.
-        if (m_bByDate && FileExists(m_strLocalPath))
+        if (m_bByDate && !result.bTemporary && FileExists(m_strLocalPath))
             result.strContentType = TypeFromName();
         else
             result.bNotFound = true;
@@ -175,7 +177,7 @@ bool CPageFetcher::Store(FetchResult& result)
     }
     const std::optional<std::int64_t>& lastModified = response.lastModified;
 
-    const bool bLocalCopy = FileExists(m_strLocalPath);
+    const bool bLocalCopy = !result.bTemporary && FileExists(m_strLocalPath);
     if (bLocalCopy)
     {
         if (!m_bByDate)
@@ -194,26 +196,20 @@ bool CPageFetcher::Store(FetchResult& result)
     // Only a body written here is held: a copy kept by date is read from its file.
     m_bHolding = m_bHoldPages && response.strContentType == "text/html";
     m_pageText.clear();
-    return WriteBody(response.nLength, lastModified, bLocalCopy && m_bRenameOld);
-}
-
-std::string CPageFetcher::PartialName() const
-{
-    const PathParts parts = PathParts::Split(m_strLocalPath);
-    return parts.drive + parts.dir + "." + parts.fname + parts.ext + ".harvestly-part";
+    return WriteBody(response.nLength, lastModified, bLocalCopy && m_bRenameOld, result.bTemporary);
 }
 
 bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int64_t>& lastModified,
-                             bool bKeepOldCopy)
+                             bool bKeepOldCopy, bool bTemporary)
 {
     // A folder that cannot be made is reported by the file's creation below.
     (void)CreatePath(m_strLocalPath);
     m_nBytesExpected = nLength;
 
     // The body goes to a partial file first, so an old copy survives a transfer that breaks.
-    const std::string strPartial = PartialName();
+    const std::string strPartial = FileSystem::PartialPath(m_strLocalPath);
     CLocalFile file;
-    if (!file.Open(strPartial, CLocalFile::Mode::CreateTruncate))
+    if (!file.Open(strPartial, CLocalFile::Mode::CreateFresh))
     {
         Report("Unable to create file [" + m_strLocalPath + "], error [" +
                std::to_string(file.LastError().code) + "].");
@@ -248,6 +244,13 @@ bool CPageFetcher::WriteBody(std::int64_t nLength, const std::optional<std::int6
         // A body that could not be written whole is no copy worth keeping, length or not.
         (void)FileSystem::Delete(strPartial);
         m_nBytesReceived = 0;
+    }
+    else if (bTemporary)
+    {
+        // A page read only for its links stays under its own name until the crawl loop deletes
+        // it, so a temp.html in the folder is neither replaced nor deleted.
+        m_strLocalPath = strPartial;
+        bOk = true;
     }
     else
     {

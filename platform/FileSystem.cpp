@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -73,6 +74,22 @@ bool SyncFileSystem(const std::string& path, SystemError* error)
     const bool bSynced = ::syncfs(fd) == 0 || Report(error);
     ::close(fd);
     return bSynced;
+}
+
+std::string PartialPath(const std::string& path)
+{
+    const size_t nameStart = path.rfind('/') + 1; // 0 without a folder
+    // 64-bit FNV-1a of the file name: two names in one folder meeting on one partial name is not
+    // a practical concern.
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (size_t i = nameStart; i < path.size(); ++i)
+    {
+        hash ^= static_cast<unsigned char>(path[i]);
+        hash *= 0x100000001b3u;
+    }
+    char name[40];
+    std::snprintf(name, sizeof name, ".harvestly-%016" PRIx64 ".part", hash);
+    return path.substr(0, nameStart) + name;
 }
 
 } // namespace FileSystem

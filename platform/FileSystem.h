@@ -21,5 +21,9 @@ std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* e
 bool SetTimes(const std::string& path, std::int64_t when, SystemError* error = nullptr);
 // Writes everything waiting for the file system that holds `path` (a folder) to its disk.
 bool SyncFileSystem(const std::string& path, SystemError* error = nullptr);
+// The name a file is written under before it is moved to `path`: in the same folder, hidden, of
+// one short length whatever the final name's, and the same for the same final name, so that what
+// an interrupted run left is found and replaced by the next.
+std::string PartialPath(const std::string& path);
 
 } // namespace FileSystem

@@ -6,6 +6,47 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace
+{
+
+// Removes what stands at `path` unless it is a file a writer still holds; errno tells why not.
+bool RemoveLeftover(const std::string& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT;
+    // A link, or anything else that is no plain file, is unlinked itself; its target is untouched.
+    if (!S_ISREG(info.st_mode))
+        return ::unlink(path.c_str()) == 0;
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT;
+    // The lock is held while unlinking, so a writer that opened the file a moment ago finds out
+    // that its name is gone (see SameFile) rather than writing into a file nobody will see.
+    const bool bRemoved =
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && (::unlink(path.c_str()) == 0 || errno == ENOENT);
+    const int savedErrno = errno;
+    ::close(fd);
+    errno = savedErrno;
+    return bRemoved;
+}
+
+// Whether `path` still names the file open as `fd`.
+bool SameFile(int fd, const std::string& path)
+{
+    struct stat held;
+    struct stat named;
+    if (::fstat(fd, &held) != 0 || ::lstat(path.c_str(), &named) != 0)
+        return false;
+    if (held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+        return true;
+    errno = EEXIST;
+    return false;
+}
+
+} // namespace
+
 CLocalFile::~CLocalFile()
 {
     if (m_fd >= 0)
@@ -32,6 +73,11 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
         // Truncation waits until the lock is ours, so a file another writer holds is left intact.
         flags |= O_WRONLY | O_CREAT;
         break;
+    case Mode::CreateFresh:
+        flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+        if (!RemoveLeftover(path))
+            return Fail();
+        break;
     case Mode::AppendExisting:
         flags |= O_WRONLY | O_APPEND;
         break;
@@ -44,7 +90,9 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
     m_fd = ::open(path.c_str(), flags, permissions);
     if (m_fd < 0)
         return Fail();
-    if (::flock(m_fd, lockKind | LOCK_NB) != 0 || (mode == Mode::CreateTruncate && ::ftruncate(m_fd, 0) != 0))
+    if (::flock(m_fd, lockKind | LOCK_NB) != 0 ||
+        (mode == Mode::CreateTruncate && ::ftruncate(m_fd, 0) != 0) ||
+        (mode == Mode::CreateFresh && !SameFile(m_fd, path)))
     {
         Fail();
         ::close(m_fd);

@@ -14,6 +14,10 @@ public:
     enum class Mode
     {
         CreateTruncate, // create or truncate, write
+        // Create a new file, write. A file an interrupted writer left at the name is removed
+        // first; one a live writer holds is left alone and the open fails. Never writes through
+        // a link at the name: the link itself is removed.
+        CreateFresh,
         AppendExisting, // must exist, write at its end
         ReadExisting,   // must exist, read
     };

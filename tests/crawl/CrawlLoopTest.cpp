@@ -108,6 +108,33 @@ TEST_F(CrawlLoopTest, TheFilterDecidesWhatStaysButPagesAreAlwaysFollowed)
     }
 }
 
+TEST_F(CrawlLoopTest, FolderPagesAreReadAndDeletedWithoutTouchingATempHtml)
+{
+    // The site serves a real temp.html, stored before the folder page of the same folder is read.
+    ServePage("/a/index.html", {"sub/temp.html", "sub/"});
+    server.Serve("/a/sub/temp.html", TestResponse::Ok("the site's temp.html\n"));
+    ServePage("/a/sub/", {"listed.gif"});
+    ServeFile("/a/sub/listed.gif");
+    auto pJob = MakeJob("/a/index.html");
+    EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(true));
+    EXPECT_EQ(server.CountOf("/a/sub/"), 1u);
+    EXPECT_EQ(FilesIn(app.Destination()),
+              (std::set<std::string>{"index.html", "sub/temp.html", "sub/listed.gif"}));
+    EXPECT_EQ(ReadWholeFile(app.Destination() + "sub/temp.html"), "the site's temp.html\n");
+
+    // The user keeps a temp.html of their own where the start folder's page would go.
+    std::filesystem::remove_all(app.Destination() + "sub");
+    std::filesystem::remove(app.Destination() + "index.html");
+    WriteWholeFile(app.Destination() + "temp.html", "the user's notes\n");
+    ServePage("/a/", {"mine.gif"});
+    ServeFile("/a/mine.gif");
+    auto pFolderJob = MakeJob("/a/");
+    EXPECT_EQ(runner.Run(*pFolderJob), std::optional<bool>(true));
+    EXPECT_EQ(server.CountOf("/a/"), 1u);
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"temp.html", "mine.gif"}));
+    EXPECT_EQ(ReadWholeFile(app.Destination() + "temp.html"), "the user's notes\n");
+}
+
 TEST_F(CrawlLoopTest, ARejectedCopyAlreadyOnDiskIsDeletedToo)
 {
     ServePage("/a/index.html", {"p.html"});

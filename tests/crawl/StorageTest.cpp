@@ -12,7 +12,9 @@
 #include <memory>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -282,14 +284,88 @@ TEST_F(StorageTest, NamelessAddressesBecomeIndexOrTemporaryPages)
     auto pTemp = MakeFetcher();
     const Outcome temporary = Fetch(*pTemp, "/a/");
     EXPECT_TRUE(temporary.bTemporary);
-    EXPECT_EQ(pTemp->GetLocalPath(), Local("temp.html"));
-    EXPECT_EQ(ReadWholeFile(Local("temp.html")), "<html>folder</html>");
+    EXPECT_EQ(ReadWholeFile(pTemp->GetLocalPath()), "<html>folder</html>");
+    EXPECT_EQ(pTemp->GetLocalPath().rfind(app.Destination(), 0), 0u) << "stored in the folder it names";
+    FileSystem::Delete(pTemp->GetLocalPath());
 
     app.StoreDword(kValueNoNameAsIndex, 1);
     auto pIndex = MakeFetcher();
     const Outcome index = Fetch(*pIndex, "/a/");
     EXPECT_FALSE(index.bTemporary);
     EXPECT_EQ(ReadWholeFile(Local("index.html")), "<html>folder</html>");
+}
+
+TEST_F(StorageTest, AFolderPageReadForLinksLeavesATempHtmlAlone)
+{
+    server.Serve("/a/", TestResponse::Ok("<html>folder</html>"));
+    server.Serve("/a/sub/", TestResponse::Ok("<html>sub folder</html>"));
+    WriteWholeFile(Local("temp.html"), "the user's own temp.html");
+    FileSystem::SetTimes(Local("temp.html"), 2000000000); // newer than anything the server says
+    WriteWholeFile(Local("sub/temp.html"), "a temp.html the site serves");
+
+    for (unsigned mode : {0u, 1u, 2u})
+    {
+        app.StoreDword(kValueFileCheck, mode);
+        auto pFetcher = MakeFetcher();
+        server.ClearLog();
+        for (const char* folder : {"/a/", "/a/sub/"})
+        {
+            const Outcome outcome = Fetch(*pFetcher, folder);
+            ASSERT_TRUE(outcome.bOk) << mode << folder;
+            EXPECT_TRUE(outcome.bTemporary);
+            EXPECT_EQ(outcome.strType, "text/html");
+            const std::string page = pFetcher->GetLocalPath();
+            EXPECT_EQ(ReadWholeFile(page),
+                      std::string("<html>") + (folder[3] ? "sub " : "") + "folder</html>")
+                << "the folder page is what is read for links, in mode " << mode;
+            // What the crawl loop does with a temporary page once it has been parsed.
+            EXPECT_TRUE(FileSystem::Delete(page));
+        }
+        EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/a/", "/a/sub/"})) << mode;
+        EXPECT_EQ(ReadWholeFile(Local("temp.html")), "the user's own temp.html") << mode;
+        EXPECT_EQ(ReadWholeFile(Local("sub/temp.html")), "a temp.html the site serves") << mode;
+        EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"temp.html", "sub/temp.html"})) << mode;
+    }
+}
+
+TEST_F(StorageTest, TheBodyIsNeverWrittenThroughALinkAtItsPartialName)
+{
+    server.Serve("/a/ok.html", TestResponse::Ok("from the server"));
+    CTempDir elsewhere;
+    const std::string victim = elsewhere / "victim";
+    WriteWholeFile(victim, "not to be overwritten");
+    // Links planted where a partial file would go: the name of older releases, and today's.
+    for (const std::string& name :
+         {Local(".ok.html.harvestly-part"), FileSystem::PartialPath(Local("ok.html"))})
+        ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0) << name;
+
+    auto pFetcher = MakeFetcher();
+    ASSERT_TRUE(Fetch(*pFetcher, "/a/ok.html").bOk) << pFetcher->GetLastError();
+    EXPECT_EQ(ReadWholeFile(victim), "not to be overwritten");
+    EXPECT_EQ(ReadWholeFile(Local("ok.html")), "from the server");
+    struct stat info;
+    ASSERT_EQ(::lstat(Local("ok.html").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+}
+
+TEST_F(StorageTest, LongNamesAreStoredAndLeftoversOfAnInterruptedRunGo)
+{
+    auto pFetcher = MakeFetcher();
+    for (size_t length : {240u, 250u, 255u})
+    {
+        const std::string name = std::string(length - 5, 'l') + ".html";
+        server.Serve("/a/" + name, TestResponse::Ok("long " + std::to_string(length)));
+        ASSERT_TRUE(Fetch(*pFetcher, "/a/" + name).bOk) << length << ": " << pFetcher->GetLastError();
+        EXPECT_EQ(ReadWholeFile(Local(name)), "long " + std::to_string(length));
+    }
+
+    // What a run cut off mid-transfer leaves is replaced when the next run stores that file.
+    server.Serve("/a/p.html", TestResponse::Ok("whole"));
+    WriteWholeFile(FileSystem::PartialPath(Local("p.html")), "half of an earlier tr");
+    ASSERT_TRUE(Fetch(*pFetcher, "/a/p.html").bOk);
+    EXPECT_EQ(ReadWholeFile(Local("p.html")), "whole");
+    EXPECT_FALSE(FileSystem::Exists(FileSystem::PartialPath(Local("p.html"))));
+    EXPECT_EQ(FilesIn(app.Destination()).size(), 4u);
 }
 
 TEST_F(StorageTest, NothingIsWrittenOutsideTheDestination)

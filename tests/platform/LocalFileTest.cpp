@@ -4,6 +4,8 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -59,6 +61,68 @@ TEST(LocalFile, TimesAreSetOnTheOpenFileAndKeptByItsClose)
     ASSERT_TRUE(file.Close());
     EXPECT_EQ(FileSystem::GetWriteTime(dir / "a.txt"), 921507753);
     EXPECT_EQ(ReadWholeFile(dir / "a.txt"), "data");
+}
+
+TEST(LocalFile, AFreshFileReplacesLeftoversAndLinksButNotALiveWritersFile)
+{
+    CTempDir dir;
+    const std::string path = dir / "part";
+
+    // A link planted at the name is replaced by the new file; its target is not written.
+    WriteWholeFile(dir / "target", "precious");
+    ASSERT_EQ(::symlink((dir / "target").c_str(), path.c_str()), 0);
+    CLocalFile fresh;
+    ASSERT_TRUE(fresh.Open(path, CLocalFile::Mode::CreateFresh, 0600));
+    ASSERT_TRUE(fresh.Write("new", 3));
+    ASSERT_TRUE(fresh.Close());
+    EXPECT_EQ(ReadWholeFile(dir / "target"), "precious");
+    struct stat info;
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadWholeFile(path), "new");
+
+    // A dangling link, and a file nobody holds any more, are leftovers too.
+    ASSERT_EQ(::symlink((dir / "nowhere/x").c_str(), (dir / "dangling").c_str()), 0);
+    ASSERT_TRUE(fresh.Open(dir / "dangling", CLocalFile::Mode::CreateFresh));
+    ASSERT_TRUE(fresh.Close());
+    EXPECT_FALSE(FileSystem::Exists(dir / "nowhere"));
+    ASSERT_TRUE(fresh.Open(path, CLocalFile::Mode::CreateFresh));
+    ASSERT_TRUE(fresh.Close());
+    EXPECT_EQ(ReadWholeFile(path), "");
+
+    // A file another writer is still writing is not taken from it.
+    CLocalFile writer;
+    ASSERT_TRUE(writer.Open(path, CLocalFile::Mode::CreateFresh));
+    ASSERT_TRUE(writer.Write("live", 4));
+    CLocalFile second;
+    EXPECT_FALSE(second.Open(path, CLocalFile::Mode::CreateFresh));
+    EXPECT_NE(second.LastError().code, 0);
+    ASSERT_TRUE(writer.Close());
+    EXPECT_EQ(ReadWholeFile(path), "live");
+
+    // A folder at the name is nothing to remove.
+    ASSERT_TRUE(FileSystem::CreateDirectory(dir / "folder"));
+    EXPECT_FALSE(second.Open(dir / "folder", CLocalFile::Mode::CreateFresh));
+    EXPECT_TRUE(FileSystem::IsDirectory(dir / "folder"));
+}
+
+TEST(FileSystem, PartialNamesAreShortHiddenAndStablePerName)
+{
+    const std::string longName(255, 'n');
+    const std::string partial = FileSystem::PartialPath("/d/sub/" + longName);
+    ASSERT_EQ(partial.rfind("/d/sub/.", 0), 0u) << partial;
+    const std::string name = partial.substr(7);
+    EXPECT_EQ(name.find('/'), std::string::npos);
+    EXPECT_LE(name.size(), 40u);
+    EXPECT_EQ(FileSystem::PartialPath("/d/sub/a.html").size(), partial.size());
+
+    EXPECT_EQ(FileSystem::PartialPath("/d/a.html"), FileSystem::PartialPath("/d/a.html"));
+    EXPECT_NE(FileSystem::PartialPath("/d/a.html"), FileSystem::PartialPath("/d/b.html"));
+    EXPECT_NE(FileSystem::PartialPath("/d/a.html"), FileSystem::PartialPath("/d/a.htm"));
+    // The folder decides where, the name alone which: a moved mirror finds its leftovers again.
+    EXPECT_EQ(FileSystem::PartialPath("/d/a.html").substr(3), FileSystem::PartialPath("/e/a.html").substr(3));
+    EXPECT_EQ(FileSystem::PartialPath("a.html"), FileSystem::PartialPath("/d/a.html").substr(3));
 }
 
 TEST(FileSystem, CreatesMovesDeletesAndStampsFiles)
