@@ -402,8 +402,8 @@ void CMainDlg::ReadShortcut(const std::string& strPath)
     const std::optional<ShortcutContents> contents = CShortcutFile::Read(strPath);
     if (!contents)
         return;
-    if (!contents->strUrl.empty())
-        m_strUrl = contents->strUrl;
+    if (contents->strUrl)
+        m_strUrl = *contents->strUrl;
     if (contents->strDestination)
         m_strDestination = *contents->strDestination;
     if (contents->strUserId)

@@ -1,5 +1,6 @@
 #include "app/ShortcutFile.h"
 
+#include "platform/FileSystem.h"
 #include "platform/LocalFile.h"
 #include "platform/PathParts.h"
 
@@ -33,21 +34,21 @@ std::string ValueOf(const std::string& line)
     return equals == std::string::npos ? line : line.substr(equals + 1);
 }
 
-bool ReadAll(const std::string& path, std::string& text)
+// A shortcut is a few short lines; what lies beyond this is not read, so a huge file or a
+// device named as one costs no more than this.
+constexpr size_t kMaxReadBytes = size_t{16} * 1024;
+
+std::optional<std::string> ReadStart(const std::string& path)
 {
-    CLocalFile file;
-    if (!file.Open(path, CLocalFile::Mode::ReadExisting))
-        return false;
-    char buffer[4096];
-    for (;;)
+    std::optional<std::string> text = FileSystem::ReadFileStart(path, kMaxReadBytes + 1);
+    if (text && text->size() > kMaxReadBytes)
     {
-        const long got = file.Read(buffer, sizeof buffer);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        text.append(buffer, static_cast<size_t>(got));
+        // A line cut off by the limit is no value: a shortened address or password would be
+        // taken for the whole one.
+        const size_t lastEnd = text->rfind('\n', kMaxReadBytes - 1);
+        text->resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
     }
+    return text;
 }
 
 } // namespace
@@ -62,21 +63,39 @@ bool CShortcutFile::Write(const std::string& destination, const std::string& url
 
     const std::string text =
         "[InternetShortcut]\r\nURL=" + url + "\r\nUser=" + userId + "\r\nPassword=" + password + "\r\n";
+    // A new owner-only file moved into place: an older copy readable by others, or a link at the
+    // name, never gets to hold the password.
+    const std::string partial = FileSystem::PartialPath(path);
     CLocalFile file;
-    const bool ok = file.Open(path, CLocalFile::Mode::CreateTruncate, 0600) &&
-                    file.Write(text.data(), text.size()) && file.Close();
-    if (!ok && error)
-        *error = file.LastError();
-    return ok;
+    if (!file.Open(partial, CLocalFile::Mode::CreateFresh, 0600))
+    {
+        if (error)
+            *error = file.LastError();
+        return false;
+    }
+    if (!file.Write(text.data(), text.size()) || !file.Close())
+    {
+        if (error)
+            *error = file.LastError();
+        file.Close();
+        FileSystem::Delete(partial);
+        return false;
+    }
+    if (!FileSystem::Move(partial, path, error))
+    {
+        FileSystem::Delete(partial);
+        return false;
+    }
+    return true;
 }
 
 std::optional<ShortcutContents> CShortcutFile::Read(const std::string& path)
 {
-    std::string text;
-    if (!ReadAll(path, text))
+    const std::optional<std::string> text = ReadStart(path);
+    if (!text)
         return std::nullopt;
 
-    const std::vector<std::string> lines = SplitLines(text);
+    const std::vector<std::string> lines = SplitLines(*text);
     ShortcutContents contents;
     // Lines are read in turn: without the header the address line is not consumed, so the
     // user id and password come one line earlier.

@@ -10,7 +10,8 @@
 // is created readable by its owner only.
 struct ShortcutContents
 {
-    std::string strUrl;
+    // Set when the file has the header and an address line, even an empty one.
+    std::optional<std::string> strUrl;
     // Only a file named "shortcut.url" gives these; any other .url file gives the address alone.
     std::optional<std::string> strDestination;
     std::optional<std::string> strUserId;
@@ -26,7 +27,7 @@ public:
     static bool Write(const std::string& destination, const std::string& url, const std::string& userId,
                       const std::string& password, SystemError* error = nullptr);
 
-    // Nothing when the file cannot be opened; an empty address when its first line is not the
-    // header, so that the caller keeps what it had.
+    // Nothing when the file cannot be read or is no plain file; no address when its first line is
+    // not the header, so that the caller keeps what it had. Only the first few KiB are read.
     static std::optional<ShortcutContents> Read(const std::string& path);
 };

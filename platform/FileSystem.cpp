@@ -76,6 +76,50 @@ bool SyncFileSystem(const std::string& path, SystemError* error)
     return bSynced;
 }
 
+std::optional<std::string> ReadFileStart(const std::string& path, size_t maxBytes, SystemError* error)
+{
+    // Without O_NONBLOCK opening a FIFO would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+    {
+        Report(error);
+        return std::nullopt;
+    }
+    struct stat info;
+    std::optional<std::string> text;
+    if (::fstat(fd, &info) != 0)
+        Report(error);
+    else if (!S_ISREG(info.st_mode))
+    {
+        errno = EINVAL;
+        Report(error);
+    }
+    else
+    {
+        text.emplace(maxBytes, '\0');
+        size_t nGot = 0;
+        while (nGot < maxBytes)
+        {
+            const ssize_t n = ::read(fd, text->data() + nGot, maxBytes - nGot);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+            {
+                Report(error);
+                text.reset();
+                break;
+            }
+            if (n == 0)
+                break;
+            nGot += static_cast<size_t>(n);
+        }
+        if (text)
+            text->resize(nGot);
+    }
+    ::close(fd);
+    return text;
+}
+
 std::string PartialPath(const std::string& path)
 {
     const size_t nameStart = path.rfind('/') + 1; // 0 without a folder

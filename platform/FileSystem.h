@@ -2,6 +2,7 @@
 
 #include "platform/SystemError.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,10 @@ std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* e
 bool SetTimes(const std::string& path, std::int64_t when, SystemError* error = nullptr);
 // Writes everything waiting for the file system that holds `path` (a folder) to its disk.
 bool SyncFileSystem(const std::string& path, SystemError* error = nullptr);
+// At most the first `maxBytes` of a plain file (a link to one counts). Anything else, a FIFO or a
+// device, is refused without waiting for it, as is a file that cannot be read.
+std::optional<std::string> ReadFileStart(const std::string& path, size_t maxBytes,
+                                         SystemError* error = nullptr);
 // The name a file is written under before it is moved to `path`: in the same folder, hidden, of
 // one short length whatever the final name's, and the same for the same final name, so that what
 // an interrupted run left is found and replaced by the next.

@@ -112,6 +112,12 @@ TEST_F(ShortcutTest, ReadingFollowsTheLinePositions)
     // An unreadable file changes nothing.
     dialog.ReadShortcut(m_dir / "missing.url");
     EXPECT_EQ(dialog.m_strUrl, "http://caps/");
+
+    // An address line that is present but empty empties the address.
+    WriteWholeFile(m_dir / "blank/shortcut.url", "[InternetShortcut]\r\nURL=\r\nUser=\r\nPassword=\r\n");
+    dialog.ReadShortcut(m_dir / "blank/shortcut.url");
+    EXPECT_EQ(dialog.m_strUrl, "");
+    EXPECT_EQ(dialog.m_strUserId, "");
 }
 
 TEST_F(ShortcutTest, CommandLinesFillTheAddressAndShortcutFields)
