@@ -1,18 +1,24 @@
 #include "parse/LinkParser.h"
 
 #include "parse/AddressIndex.h"
+#include "parse/AddressSteps.h"
+#include "parse/CssScanner.h"
+#include "parse/HtmlStyleScanner.h"
 #include "parse/LineReader.h"
 #include "parse/LineScan.h"
+#include "parse/LinkDecoding.h"
 #include "parse/RobotsRules.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
 #include "platform/AsciiText.h"
 #include "platform/EngineContext.h"
+#include "platform/LocalFile.h"
 #include "platform/UrlParts.h"
 #include "settings/RunSettings.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 namespace
@@ -49,35 +55,37 @@ bool HoldsLineBreakOrZero(const std::string& value)
                        [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
 }
 
+// For stylesheets.
+constexpr size_t kBlockSize = size_t{64} * 1024;
+constexpr std::string_view kNotLinks[] = {"#", "mailto:", "ftp:", "file:", "data:", "javascript:", "about:"};
+
+bool IsNotALink(std::string_view value)
+{
+    return std::any_of(std::begin(kNotLinks), std::end(kNotLinks),
+                       [&](std::string_view prefix) { return AsciiText::StartsWithNoCase(value, prefix); });
+}
+
+std::string_view TrimBlanks(std::string_view value)
+{
+    while (!value.empty() && AsciiText::IsBlank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && AsciiText::IsBlank(value.back()))
+        value.remove_suffix(1);
+    return value;
+}
+
 } // namespace
 
 CLinkParser::CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited, const RunSettings& settings,
                          IEngineContext* pContext)
-    : m_pQueue(pQueue), m_pVisited(pVisited), m_pContext(pContext)
+    : m_pQueue(pQueue), m_pVisited(pVisited), m_pContext(pContext), m_filter(settings),
+      m_nDepth(settings.nDepth)
 {
-    TakeSettings(settings);
 }
 
-void CLinkParser::TakeSettings(const RunSettings& settings)
+bool CLinkParser::PassesFilter(const std::string& address) const
 {
-    // The exclude mode and the list count only while filtering is on.
-    if (settings.nUseFilters > 0)
-    {
-        m_bUseFilters = true;
-        m_bExclude = settings.nFilterExclude > 0;
-        if (settings.strFilter)
-        {
-            // Entries are joined without a trailing ';', so the text after the last one is an
-            // entry too, even when empty.
-            const std::string& strFilter = *settings.strFilter;
-            size_t start = 0;
-            for (size_t semicolon; (semicolon = strFilter.find(';', start)) != std::string::npos;
-                 start = semicolon + 1)
-                m_filters.push_back(strFilter.substr(start, semicolon - start));
-            m_filters.push_back(strFilter.substr(start));
-        }
-    }
-    m_nDepth = settings.nDepth;
+    return m_filter.Passes(address);
 }
 
 void CLinkParser::SetStartDir(const std::string& strStartDir)
@@ -150,8 +158,8 @@ void CLinkParser::ParseLines(CLineReader& reader, std::uintmax_t nSize)
     line.reserve(static_cast<size_t>(std::min<std::uintmax_t>(nSize, kMaxLineReserve)));
     while (reader.ReadLine(line))
     {
-        DecodeEntities(line);
-        DecodeEscapes(line);
+        LinkDecoding::DecodeEntities(line);
+        LinkDecoding::DecodeEscapes(line);
         AcceptLinks(line);
     }
 }
@@ -201,8 +209,8 @@ bool CLinkParser::Prepare(Candidate& candidate, const std::string& link, bool bP
     std::string& address = candidate.address;
     address = link.front() == '/' ? m_strServerRoot : m_strBaseUrl;
     address += link;
-    ResolveParentSteps(address);
-    CollapseSlashes(address);
+    AddressSteps::ResolveParentSteps(address);
+    AddressSteps::CollapseSlashes(address);
     if (address.find(m_strStartDir) == std::string::npos)
     {
         Report(candidate.found, address, LinkFate::OutsideStartFolder);
@@ -337,4 +345,112 @@ bool CLinkParser::DepthAllowed(const std::string& address) const
     for (size_t i = m_strStartDir.size(); i < address.size(); ++i)
         nSlashes += address[i] == '/';
     return nSlashes < m_nDepth;
+}
+
+// Links named by stylesheets: url() and @import in files served as stylesheets and in the
+// <style> blocks and style attributes of pages. They are queued as files, through the same
+// resolution, start-folder, depth, duplicate and filter rules as the links of a page.
+void CLinkParser::SetStylesheet(const std::string& strUrl)
+{
+    SetPage(strUrl);
+    const size_t slash = strUrl.rfind('/');
+    m_strBaseUrl = slash == std::string::npos ? std::string("/") : strUrl.substr(0, slash + 1);
+}
+
+bool CLinkParser::ParseStylesheet(const std::string& path)
+{
+    return ParseStyleFile<CCssScanner>(path);
+}
+
+bool CLinkParser::ParseStyles(const std::string& path)
+{
+    return ParseStyleFile<CHtmlStyleScanner>(path);
+}
+
+void CLinkParser::ParseStylesText(std::string_view text)
+{
+    CHtmlStyleScanner scanner([this](std::string_view value) { AcceptStyleLink(value); });
+    scanner.Feed(text);
+    scanner.Finish();
+}
+
+template <typename Scanner>
+bool CLinkParser::ParseStyleFile(const std::string& path)
+{
+    CLocalFile file;
+    if (!file.Open(path, CLocalFile::Mode::ReadExisting))
+    {
+        Fail(std::string("Unable to open file [").append(path).append("]"));
+        return false;
+    }
+    Scanner scanner([this](std::string_view value) { AcceptStyleLink(value); });
+    const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    for (;;)
+    {
+        const long count = file.Read(block.get(), kBlockSize);
+        if (count < 0)
+        {
+            Fail(std::string("Unable to read file [")
+                     .append(path)
+                     .append("]: ")
+                     .append(file.LastError().text));
+            return false;
+        }
+        if (count == 0)
+            break;
+        scanner.Feed(std::string_view(block.get(), static_cast<size_t>(count)));
+    }
+    scanner.Finish();
+    return true;
+}
+
+void CLinkParser::AcceptStyleLink(std::string_view value)
+{
+    std::string link(value);
+    LinkFate fate = LinkFate::NotALink;
+    if (!ClassifyStyleLink(link, fate))
+    {
+        Report(value, fate == LinkFate::AnotherServer ? std::string_view(value) : std::string_view(), fate);
+        return;
+    }
+    if (m_pReport != nullptr)
+        m_next.found = value;
+    if (Prepare(m_next, link, false))
+        Queue(m_next);
+}
+
+bool CLinkParser::ClassifyStyleLink(std::string& link, LinkFate& fate) const
+{
+    fate = LinkFate::NotALink;
+    link = std::string(TrimBlanks(link));
+    if (link.empty() || IsNotALink(link) ||
+        link.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
+        return false;
+    // The query and the fragment name no other file, as on a page.
+    link.erase(std::min(link.find_first_of("?#"), link.size()));
+    // "//host/x" keeps the scheme of the page it is on.
+    if (link.starts_with("//"))
+        link.insert(0, m_strSitePrefix.substr(0, m_strSitePrefix.find("://") + 1));
+    if (AsciiText::StartsWithNoCase(link, "http://") || AsciiText::StartsWithNoCase(link, "https://"))
+    {
+        const bool bSameSite = !m_strSitePrefix.empty() && link.starts_with(m_strSitePrefix) &&
+                               (link.size() == m_strSitePrefix.size() || link[m_strSitePrefix.size()] == '/');
+        if (!bSameSite)
+        {
+            fate = LinkFate::AnotherServer;
+            return false;
+        }
+        link.erase(0, m_strSitePrefix.size());
+    }
+    while (link.starts_with("./"))
+        link.erase(0, 2);
+    return !link.empty();
+}
+
+bool CLinkParser::RobotsAllow(const std::string& address) const
+{
+    const std::string_view object = address.starts_with(m_strServerRoot)
+                                        ? std::string_view(address).substr(m_strServerRoot.size())
+                                        : std::string_view(address);
+    return m_pRobots->Allowed(object.empty() ? std::string_view("/") : object);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "parse/LinkFilter.h"
 #include "parse/LinkReport.h"
 
 #include <cstdint>
@@ -68,24 +69,15 @@ public:
     // The page reader's scan of one text: the first link value and the text after it.
     static bool ScanLink(const std::string& text, std::string& link, std::string& rest);
 
-    static void DecodeEntities(std::string& line);
-    static void DecodeEscapes(std::string& line);
-    static void ResolveParentSteps(std::string& address);
-    static void CollapseSlashes(std::string& address);
-
     bool DepthAllowed(const std::string& address) const;
-    static bool MatchPattern(const std::string& address, const std::string& entry);
-    // Leftmost position of `pattern` in `text`, '?' standing for any one byte; -1 when absent.
-    static long FindWildcard(std::string_view text, std::string_view pattern);
 
     // The settings as taken at construction.
-    bool UsesFilters() const { return m_bUseFilters; }
-    bool ExcludeMode() const { return m_bExclude; }
-    const std::vector<std::string>& Filters() const { return m_filters; }
+    bool UsesFilters() const { return m_filter.UsesFilters(); }
+    bool ExcludeMode() const { return m_filter.ExcludeMode(); }
+    const std::vector<std::string>& Filters() const { return m_filter.Filters(); }
     std::uint32_t Depth() const { return m_nDepth; }
 
 private:
-    void TakeSettings(const RunSettings& settings);
     void Fail(const std::string& strMessage);
     // A resolved link waiting to be queued.
     struct Candidate
@@ -108,14 +100,12 @@ private:
     CUrlQueue* m_pQueue;
     const CVisitedList* m_pVisited;
     IEngineContext* m_pContext;
-    std::vector<std::string> m_filters;
+    CLinkFilter m_filter;
     std::string m_strLastError;
     std::string m_strPageUrl;
     std::string m_strBaseUrl;
     std::string m_strStartDir;
     std::string m_strServerRoot;
-    bool m_bUseFilters = false;
-    bool m_bExclude = false;
     std::uint32_t m_nDepth = 0;
 
     // From the page address, for NextLink: "http://host[:port]" and the folder of its object.

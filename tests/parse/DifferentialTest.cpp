@@ -38,10 +38,10 @@ TEST(Differential, DecodersGiveTheRestartingLoopsResults)
         const std::string line = random.Line();
         std::string fast = line;
         std::string reference = line;
-        CLinkParser::DecodeEntities(fast);
+        LinkDecoding::DecodeEntities(fast);
         CReferenceLinkParser::DecodeEntities(reference);
         ASSERT_EQ(fast, reference) << "entities of " << Printable(line);
-        CLinkParser::DecodeEscapes(fast);
+        LinkDecoding::DecodeEscapes(fast);
         CReferenceLinkParser::DecodeEscapes(reference);
         ASSERT_EQ(fast, reference) << "escapes of " << Printable(line);
     }
@@ -54,8 +54,8 @@ TEST(Differential, LineScanFindsTheSameValuesAndRests)
     for (int i = 0; i < 8000; ++i)
     {
         std::string line = random.Line(40);
-        CLinkParser::DecodeEntities(line);
-        CLinkParser::DecodeEscapes(line);
+        LinkDecoding::DecodeEntities(line);
+        LinkDecoding::DecodeEscapes(line);
 
         std::vector<std::pair<std::string, std::string>> fast;
         CLineScan scan(line);
@@ -81,11 +81,11 @@ TEST(Differential, AddressRewritingMatchesTheLiteralLoops)
         const std::string address = (random.Below(2) ? "http://host/" : "") + random.Over("./a:", 30);
         std::string fast = address;
         std::string reference = address;
-        CLinkParser::ResolveParentSteps(fast);
+        AddressSteps::ResolveParentSteps(fast);
         CReferenceLinkParser::ResolveParentSteps(reference);
         ASSERT_EQ(fast, reference) << "parent steps of " << address;
         ASSERT_EQ(fast.find(".."), std::string::npos);
-        CLinkParser::CollapseSlashes(fast);
+        AddressSteps::CollapseSlashes(fast);
         CReferenceLinkParser::CollapseSlashes(reference);
         ASSERT_EQ(fast, reference) << "slashes of " << address;
     }
@@ -99,11 +99,11 @@ TEST(Differential, FilterPatternsMatchAsTheRulesSay)
     {
         const std::string address = random.Over("abAB./", 12);
         const std::string entry = random.Over("*?abAB./", 6);
-        const bool fast = CLinkParser::MatchPattern(address, entry);
+        const bool fast = CLinkFilter::MatchPattern(address, entry);
         ASSERT_EQ(fast, CReferenceLinkParser::MatchPattern(address, entry)) << address << " with " << entry;
         nMatches += fast;
         const std::string pattern = random.Over("?ab", 4);
-        ASSERT_EQ(CLinkParser::FindWildcard(address, pattern),
+        ASSERT_EQ(CLinkFilter::FindWildcard(address, pattern),
                   CReferenceLinkParser::FindWildcard(address, pattern))
             << address << " for " << pattern;
     }

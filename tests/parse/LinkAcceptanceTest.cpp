@@ -31,8 +31,8 @@ protected:
     {
         for (std::string line : lines)
         {
-            CLinkParser::DecodeEntities(line);
-            CLinkParser::DecodeEscapes(line);
+            LinkDecoding::DecodeEntities(line);
+            LinkDecoding::DecodeEscapes(line);
             Parser().AcceptLinks(line);
         }
         return Drain(m_queue);
@@ -112,7 +112,7 @@ TEST_F(LinkAcceptance, ParentStepsAndDoubledSlashes)
 {
     const auto resolved = [](std::string address)
     {
-        CLinkParser::ResolveParentSteps(address);
+        AddressSteps::ResolveParentSteps(address);
         return address;
     };
     EXPECT_EQ(resolved("http://host/a/b/../c.html"), "http://host/a/c.html");
@@ -127,7 +127,7 @@ TEST_F(LinkAcceptance, ParentStepsAndDoubledSlashes)
 
     const auto collapsed = [](std::string address)
     {
-        CLinkParser::CollapseSlashes(address);
+        AddressSteps::CollapseSlashes(address);
         return address;
     };
     EXPECT_EQ(collapsed("http://host/a//b.html"), "http://host/a/b.html");
@@ -176,37 +176,37 @@ TEST_F(LinkAcceptance, DepthTwoTakesOneFolderMoreAndNoDepthTakesAll)
 TEST(FilterPattern, EntriesMatchTheWholeAddressWithoutCase)
 {
     const std::string gif = "http://host/a/x.gif";
-    EXPECT_TRUE(CLinkParser::MatchPattern(gif, "*.gif"));
-    EXPECT_TRUE(CLinkParser::MatchPattern("http://host/a/PIC.GIF", "*.gif"));
-    EXPECT_FALSE(CLinkParser::MatchPattern("http://host/a/x.gif/y.gif", "*.gif"))
+    EXPECT_TRUE(CLinkFilter::MatchPattern(gif, "*.gif"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern("http://host/a/PIC.GIF", "*.gif"));
+    EXPECT_FALSE(CLinkFilter::MatchPattern("http://host/a/x.gif/y.gif", "*.gif"))
         << "the first occurrence must end the address";
-    EXPECT_TRUE(CLinkParser::MatchPattern("http://host/a/images/x.gif", "images*"))
+    EXPECT_TRUE(CLinkFilter::MatchPattern("http://host/a/images/x.gif", "images*"))
         << "a trailing '*' matches anywhere";
-    EXPECT_TRUE(CLinkParser::MatchPattern("http://host/a/images/x.gif", "*images*"));
-    EXPECT_FALSE(CLinkParser::MatchPattern("http://host/a/img/x.gif", "*images*"));
-    EXPECT_TRUE(CLinkParser::MatchPattern("http://host/a/1.gif", "*?.gif"));
-    EXPECT_TRUE(CLinkParser::MatchPattern(gif, "HTTP://HOST/A/X.GIF"));
-    EXPECT_FALSE(CLinkParser::MatchPattern(gif, "x.gif")) << "without '*' the entry is the whole address";
-    EXPECT_FALSE(CLinkParser::MatchPattern(gif + "x", "http://host/a/x.gif"));
-    EXPECT_TRUE(CLinkParser::MatchPattern(gif, "http://host/a/?.gif"));
-    EXPECT_FALSE(CLinkParser::MatchPattern(gif, "http://host/a/??.gif"));
-    EXPECT_FALSE(CLinkParser::MatchPattern(gif, ""));
-    EXPECT_TRUE(CLinkParser::MatchPattern(gif, "*"));
-    EXPECT_TRUE(CLinkParser::MatchPattern(gif, "**"));
-    EXPECT_TRUE(CLinkParser::MatchPattern(gif, "*x.g?f*"));
-    EXPECT_FALSE(CLinkParser::MatchPattern(gif, "*x.g?g*"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern("http://host/a/images/x.gif", "*images*"));
+    EXPECT_FALSE(CLinkFilter::MatchPattern("http://host/a/img/x.gif", "*images*"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern("http://host/a/1.gif", "*?.gif"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern(gif, "HTTP://HOST/A/X.GIF"));
+    EXPECT_FALSE(CLinkFilter::MatchPattern(gif, "x.gif")) << "without '*' the entry is the whole address";
+    EXPECT_FALSE(CLinkFilter::MatchPattern(gif + "x", "http://host/a/x.gif"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern(gif, "http://host/a/?.gif"));
+    EXPECT_FALSE(CLinkFilter::MatchPattern(gif, "http://host/a/??.gif"));
+    EXPECT_FALSE(CLinkFilter::MatchPattern(gif, ""));
+    EXPECT_TRUE(CLinkFilter::MatchPattern(gif, "*"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern(gif, "**"));
+    EXPECT_TRUE(CLinkFilter::MatchPattern(gif, "*x.g?f*"));
+    EXPECT_FALSE(CLinkFilter::MatchPattern(gif, "*x.g?g*"));
 }
 
 TEST(FilterPattern, WildcardSearchIsLeftmostAndMayEndTheText)
 {
-    EXPECT_EQ(CLinkParser::FindWildcard("abcabc", "b?a"), 1);
-    EXPECT_EQ(CLinkParser::FindWildcard("abc", "?c"), 1);
-    EXPECT_EQ(CLinkParser::FindWildcard("abc", "c?"), -1);
-    EXPECT_EQ(CLinkParser::FindWildcard("abc", "???"), 0);
-    EXPECT_EQ(CLinkParser::FindWildcard("ab", "???"), -1);
-    EXPECT_EQ(CLinkParser::FindWildcard("xaab", "a?b"), 1);
-    EXPECT_EQ(CLinkParser::FindWildcard("aaab", "a?b"), 1);
-    EXPECT_EQ(CLinkParser::FindWildcard("", "?"), -1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("abcabc", "b?a"), 1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("abc", "?c"), 1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("abc", "c?"), -1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("abc", "???"), 0);
+    EXPECT_EQ(CLinkFilter::FindWildcard("ab", "???"), -1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("xaab", "a?b"), 1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("aaab", "a?b"), 1);
+    EXPECT_EQ(CLinkFilter::FindWildcard("", "?"), -1);
 }
 
 TEST_F(LinkAcceptance, IncludeFilterKeepsMatchesAndStillFollowsPages)

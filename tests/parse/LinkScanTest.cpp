@@ -140,7 +140,7 @@ TEST(Decoding, EntitiesRestartUntilNoneIsLeft)
 {
     const auto decoded = [](std::string line)
     {
-        CLinkParser::DecodeEntities(line);
+        LinkDecoding::DecodeEntities(line);
         return line;
     };
     EXPECT_EQ(decoded("a&amp;b"), "a&b");
@@ -158,7 +158,7 @@ TEST(Decoding, EscapesAreOnePassOverLettersAndDigits)
 {
     const auto decoded = [](std::string line)
     {
-        CLinkParser::DecodeEscapes(line);
+        LinkDecoding::DecodeEscapes(line);
         return line;
     };
     EXPECT_EQ(decoded("%41"), "A");

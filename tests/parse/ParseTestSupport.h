@@ -1,6 +1,8 @@
 #pragma once
 
+#include "parse/AddressSteps.h"
 #include "parse/LineScan.h"
+#include "parse/LinkDecoding.h"
 #include "parse/LinkParser.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
@@ -39,8 +41,8 @@ inline std::vector<std::string> Addresses(const std::vector<QueuedAddress>& queu
 // The link values of one line, decoded the way the page reader decodes it.
 inline std::vector<std::string> LinkValues(std::string line)
 {
-    CLinkParser::DecodeEntities(line);
-    CLinkParser::DecodeEscapes(line);
+    LinkDecoding::DecodeEntities(line);
+    LinkDecoding::DecodeEscapes(line);
     std::vector<std::string> values;
     CLineScan scan(line);
     for (std::string link; scan.Next(link);)

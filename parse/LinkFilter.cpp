@@ -1,8 +1,28 @@
-// The user's filter list: which addresses stay on disk.
-#include "parse/LinkParser.h"
-#include "platform/AsciiText.h"
+#include "parse/LinkFilter.h"
 
-bool CLinkParser::PassesFilter(const std::string& address) const
+#include "platform/AsciiText.h"
+#include "settings/RunSettings.h"
+
+CLinkFilter::CLinkFilter(const RunSettings& settings)
+{
+    // The exclude mode and the list count only while filtering is on.
+    if (settings.nUseFilters == 0)
+        return;
+    m_bUseFilters = true;
+    m_bExclude = settings.nFilterExclude > 0;
+    if (!settings.strFilter)
+        return;
+    // Entries are joined without a trailing ';', so the text after the last one is an entry too,
+    // even when empty.
+    const std::string& strFilter = *settings.strFilter;
+    size_t start = 0;
+    for (size_t semicolon; (semicolon = strFilter.find(';', start)) != std::string::npos;
+         start = semicolon + 1)
+        m_filters.push_back(strFilter.substr(start, semicolon - start));
+    m_filters.push_back(strFilter.substr(start));
+}
+
+bool CLinkFilter::Passes(const std::string& address) const
 {
     if (!m_bUseFilters || m_filters.empty())
         return true;
@@ -18,7 +38,7 @@ bool CLinkParser::PassesFilter(const std::string& address) const
     return m_bExclude ? !bMatch : bMatch;
 }
 
-bool CLinkParser::MatchPattern(const std::string& address, const std::string& entry)
+bool CLinkFilter::MatchPattern(const std::string& address, const std::string& entry)
 {
     if (entry.empty())
         return false;
@@ -49,7 +69,7 @@ bool CLinkParser::MatchPattern(const std::string& address, const std::string& en
     return lowerAddress.size() == entry.size();
 }
 
-long CLinkParser::FindWildcard(std::string_view text, std::string_view pattern)
+long CLinkFilter::FindWildcard(std::string_view text, std::string_view pattern)
 {
     if (pattern.size() > text.size())
         return -1;

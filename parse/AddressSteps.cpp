@@ -1,5 +1,4 @@
-// Rewriting of resolved addresses: parent steps and doubled slashes.
-#include "parse/LinkParser.h"
+#include "parse/AddressSteps.h"
 
 namespace
 {
@@ -18,11 +17,14 @@ bool HasDoubled(const std::string& text, char c, size_t from)
 
 } // namespace
 
+namespace AddressSteps
+{
+
 // Each ".." takes away the folder before it, the way a loop that rewrites the address at its
 // first ".." until none is left would, in one pass: `out` holds the rewritten text before the
 // read position and never holds "..", so the next ".." either joins its last character to the
 // next one or lies ahead.
-void CLinkParser::ResolveParentSteps(std::string& address)
+void ResolveParentSteps(std::string& address)
 {
     if (!HasDoubled(address, '.', 0))
         return;
@@ -59,7 +61,7 @@ void CLinkParser::ResolveParentSteps(std::string& address)
 
 // One pass; past the scheme's "//", the first of two slashes is dropped and the walk goes on
 // after the second. The last character is always kept, so a doubled slash at the end stays.
-void CLinkParser::CollapseSlashes(std::string& address)
+void CollapseSlashes(std::string& address)
 {
     if (!HasDoubled(address, '/', 7))
         return;
@@ -75,3 +77,5 @@ void CLinkParser::CollapseSlashes(std::string& address)
     out += address[last];
     address = std::move(out);
 }
+
+} // namespace AddressSteps

@@ -1,5 +1,5 @@
-// The two decoding passes the page reader applies to every line before scanning it.
-#include "parse/LinkParser.h"
+#include "parse/LinkDecoding.h"
+
 #include "platform/AsciiText.h"
 
 #include <algorithm>
@@ -41,11 +41,14 @@ unsigned EscapeDigit(char c)
 
 } // namespace
 
+namespace LinkDecoding
+{
+
 // One left-to-right pass. Only the '&' just kept can start a new "&amp;" (the pattern holds no
 // other '&'), so re-checking that position gives what restarting from the beginning would. And
 // since "quot;" holds no '&', a "&quot;" left by the first loop is an '&' directly followed by
 // "quot;" in the text: both loops' results come from one look at each '&'.
-void CLinkParser::DecodeEntities(std::string& line)
+void DecodeEntities(std::string& line)
 {
     static constexpr std::string_view kAmpTail = "amp;";
     static constexpr std::string_view kQuotTail = "quot;";
@@ -64,7 +67,7 @@ void CLinkParser::DecodeEntities(std::string& line)
 }
 
 // Any letter counts, not only A to F: "%ZZ" gives (35 * 16 + 35) & 0xFF.
-void CLinkParser::DecodeEscapes(std::string& line)
+void DecodeEscapes(std::string& line)
 {
     RewriteAtMarkers(line, '%',
                      [&line](size_t pos, char& out)
@@ -80,3 +83,5 @@ void CLinkParser::DecodeEscapes(std::string& line)
                          return size_t{1};
                      });
 }
+
+} // namespace LinkDecoding
