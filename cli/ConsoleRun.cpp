@@ -58,6 +58,10 @@ int CConsoleRun::Run()
         PrintError("Unable to create internet thread.");
         return kStatusFailed;
     }
+    // Ctrl-C is ours before the worker starts: an early one must stop the run, not end the
+    // program without its outcome.
+    InterruptSignals::Install();
+    m_nSignalsBefore = InterruptSignals::Count();
     if (const int nStatus = StartRun(); nStatus != kStatusComplete)
         return nStatus;
 
@@ -218,14 +222,12 @@ void CConsoleRun::OnCrawlDone(bool bResult)
 bool CConsoleRun::WaitForWorker()
 {
     m_bShowProgress = !m_options.bQuiet && ::isatty(STDOUT_FILENO);
-    InterruptSignals::Install();
-    const int nSignalsBefore = InterruptSignals::Count();
 
     std::unique_lock lock(m_mutex);
     while (!m_result)
     {
         m_done.wait_for(lock, std::chrono::milliseconds(200));
-        const int nSignals = InterruptSignals::Count() - nSignalsBefore;
+        const int nSignals = InterruptSignals::Count() - m_nSignalsBefore;
         if (nSignals >= 1 && !m_bUserStop)
         {
             m_bUserStop = true;

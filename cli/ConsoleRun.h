@@ -54,6 +54,7 @@ private:
     std::string m_strDestination;
     std::string m_strPassword;
     bool m_bShowProgress = false;
+    int m_nSignalsBefore = 0;
     bool m_bUserStop = false;
     bool m_bClosingRequested = false;
     size_t m_nLastLineLength = 0;
