@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EngineContext.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/NetworkLibrary.h"
 
@@ -18,7 +19,8 @@ class IFrontEnd;
 class CMainApp : public IEngineContext
 {
 public:
-    explicit CMainApp(std::string strAppName = "harvestly");
+    // The name captions the message boxes that have none of their own.
+    explicit CMainApp(std::string strAppName = FileSystem::ExecutableBaseName());
     ~CMainApp() override;
     CMainApp(const CMainApp&) = delete;
     CMainApp& operator=(const CMainApp&) = delete;

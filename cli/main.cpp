@@ -19,7 +19,7 @@ int main(int argc, char* argv[])
         return kStatusComplete;
     }
 
-    CMainApp theApp("harvestly-cli");
+    CMainApp theApp;
     CConsoleMessagePresenter presenter;
     theApp.SetMessagePresenter(&presenter);
     if (!theApp.InitInstance())

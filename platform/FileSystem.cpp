@@ -136,4 +136,18 @@ std::string PartialPath(const std::string& path)
     return path.substr(0, nameStart) + name;
 }
 
+std::string ExecutableBaseName()
+{
+    char buffer[4096];
+    const ssize_t nLength = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (nLength <= 0)
+        return "harvestly";
+    std::string name(buffer, static_cast<size_t>(nLength));
+    name.erase(0, name.rfind('/') + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot != 0)
+        name.erase(dot);
+    return name;
+}
+
 } // namespace FileSystem

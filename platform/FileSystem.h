@@ -30,5 +30,7 @@ std::optional<std::string> ReadFileStart(const std::string& path, size_t maxByte
 // one short length whatever the final name's, and the same for the same final name, so that what
 // an interrupted run left is found and replaced by the next.
 std::string PartialPath(const std::string& path);
+// The running program's file name without its folder and extension ("harvestly" when unknown).
+std::string ExecutableBaseName();
 
 } // namespace FileSystem

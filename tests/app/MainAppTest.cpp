@@ -42,4 +42,19 @@ TEST(MainApp, MessageBoxesWithoutACaptionCarryTheApplicationName)
     EXPECT_EQ(shown[1].buttons, MsgButtons::Ok);
 }
 
+TEST(MainApp, TheProgramsNameTheirBoxesAfterTheirExecutable)
+{
+    // Built as both programs build theirs: the caption follows the file, so a renamed copy of
+    // the program is named as the user started it.
+    CMainApp app;
+    CMessageBoxRecorder boxes;
+    app.SetMessagePresenter(&boxes);
+    app.MessageBox("Plain", MsgButtons::Ok, MsgIcon::None, {});
+    app.MessageBox("Own", MsgButtons::Ok, MsgIcon::None, "Complete");
+    app.SetMessagePresenter(nullptr);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Shown()[0].caption, "test_app");
+    EXPECT_EQ(boxes.Shown()[1].caption, "Complete");
+}
+
 } // namespace
