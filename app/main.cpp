@@ -19,7 +19,7 @@ std::string CommandLineAfterProgramName(const QStringList& arguments)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    CMainApp theApp("harvestly");
+    CMainApp theApp;
     CQtMessagePresenter presenter(theApp.m_bClosing);
     theApp.SetMessagePresenter(&presenter);
 
@@ -27,7 +27,11 @@ int main(int argc, char* argv[])
     {
         CMainDlg dialog;
         dialog.ProcessCommandLine(CommandLineAfterProgramName(QApplication::arguments()));
-        dialog.exec();
+        // Shown without a modal loop: a modal main window would keep the mouse from the tray
+        // icon, which is a window of its own. The program ends when the window closes.
+        QObject::connect(&dialog, &QDialog::finished, &application, &QCoreApplication::quit);
+        dialog.show();
+        application.exec();
     }
     theApp.SetMessagePresenter(nullptr);
     return 0;

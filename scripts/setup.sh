@@ -14,12 +14,15 @@ packages=(
     python3
     desktop-file-utils appstream man-db
     debhelper dpkg-dev lintian
+    # The desktop session test: a display, a window manager, a notification area, input and
+    # the accessibility bus.
+    xvfb xauth openbox trayer xdotool x11-utils libx11-6 dbus-daemon at-spi2-core python3-pyatspi
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(nginx-light wget wget2 curl time python3.11-doc strace linux-perf)
 fi
 if [ "${1:-}" = "--screenshots" ]; then
-    packages+=(xvfb xauth imagemagick)
+    packages+=(imagemagick)
 fi
 
 missing=()
