@@ -15,9 +15,29 @@ CAnimTrayIcon::~CAnimTrayIcon()
         OnDestroy();
 }
 
+namespace
+{
+
+// The tip's length as the tip buffer counts it: a character outside ASCII takes two bytes there,
+// as a double-byte character does, however many it takes in UTF-8.
+size_t TipBytes(const std::string& strTip)
+{
+    size_t nBytes = 0;
+    for (const unsigned char c : strTip)
+    {
+        if (c < 0x80)
+            nBytes += 1;
+        else if ((c & 0xC0) != 0x80)
+            nBytes += 2;
+    }
+    return nBytes;
+}
+
+} // namespace
+
 void CAnimTrayIcon::SetTipText(const std::string& strTip)
 {
-    if (strTip.size() >= kMaxTipBytes)
+    if (TipBytes(strTip) >= kMaxTipBytes)
         throw std::length_error("The maximum length of a tip string is " + std::to_string(kMaxTipBytes));
     m_strTip = strTip;
     if (m_bAdded)

@@ -20,7 +20,8 @@ public:
     CAnimTrayIcon(const CAnimTrayIcon&) = delete;
     CAnimTrayIcon& operator=(const CAnimTrayIcon&) = delete;
 
-    // Throws std::length_error for a tip of 64 bytes or more; the tip buffer holds 63 and a zero.
+    // Throws std::length_error for a tip of 64 bytes or more, a character outside ASCII counting
+    // as two; the tip buffer holds 63 and a zero.
     void SetTipText(const std::string& strTip);
     // Adds the icon with `nId` as identifier and callback message; `pOwner` gets the callbacks.
     void Create(unsigned nId, ITrayNotifySink* pOwner);

@@ -110,10 +110,19 @@ TEST(AnimTrayIconTest, TipHoldsAtMost63Bytes)
     EXPECT_EQ(icon.GetTipText(), tip63);
     EXPECT_EQ(shell.Calls().size(), 1u);
 
-    // The limit counts bytes: 21 three-byte characters are 63 bytes, one more is too many.
+    // A character outside ASCII counts two bytes, as a double-byte character does: 31 of them
+    // and one letter are 63, whatever UTF-8 takes for them (94 bytes); one more letter is 64.
     std::string wide;
-    for (int i = 0; i < 21; ++i)
+    for (int i = 0; i < 31; ++i)
         wide += "建";
-    EXPECT_NO_THROW(icon.SetTipText(wide));
-    EXPECT_THROW(icon.SetTipText(wide + "a"), std::length_error);
+    EXPECT_NO_THROW(icon.SetTipText(wide + "a"));
+    EXPECT_EQ(icon.GetTipText(), wide + "a");
+    EXPECT_THROW(icon.SetTipText(wide + "ab"), std::length_error);
+    EXPECT_THROW(icon.SetTipText(wide + "建"), std::length_error);
+    // Four-byte characters count two as well.
+    std::string emoji;
+    for (int i = 0; i < 31; ++i)
+        emoji += "\xF0\x9F\x8C\xBE";
+    EXPECT_NO_THROW(icon.SetTipText(emoji));
+    EXPECT_EQ(icon.GetTipText(), emoji);
 }
