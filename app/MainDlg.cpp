@@ -22,6 +22,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimerEvent>
@@ -75,10 +76,7 @@ CMainDlg::~CMainDlg()
 void CMainDlg::ConnectControls()
 {
     const auto onClick = [this](int nId, void (CMainDlg::*pHandler)())
-    {
-        if (auto* pButton = Item<QAbstractButton>(nId))
-            connect(pButton, &QAbstractButton::clicked, this, pHandler);
-    };
+    { OnPressed(nId, [this, pHandler] { (this->*pHandler)(); }); };
     const auto onEdit = [this](int nId, void (CMainDlg::*pHandler)())
     {
         if (auto* pEdit = Item<QLineEdit>(nId))
@@ -249,6 +247,20 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent)
         OnSysCommand(IDM_ABOUTBOX);
 }
 
+void CMainDlg::keyPressEvent(QKeyEvent* pEvent)
+{
+    // Esc presses the Exit button, as it presses a dialog's Cancel button; while a run has the
+    // button disabled it does nothing, so the run and the typed fields are not thrown away.
+    if (pEvent->key() == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier)
+    {
+        auto* pExit = Item<QAbstractButton>(IDC_EXIT);
+        if (pExit != nullptr && pExit->isEnabled() && pExit->isVisible())
+            pExit->click();
+        return;
+    }
+    CTemplateDialog::keyPressEvent(pEvent);
+}
+
 void CMainDlg::OnSysCommand(unsigned nId)
 {
     if ((nId & 0xFFF0) == IDM_ABOUTBOX)
@@ -257,7 +269,8 @@ void CMainDlg::OnSysCommand(unsigned nId)
 
 void CMainDlg::OnAbout()
 {
-    CAboutDlg dialog(*m_pLauncher, this);
+    // Like the main window, the About box has no parent window.
+    CAboutDlg dialog(*m_pLauncher);
     dialog.exec();
 }
 
@@ -375,7 +388,7 @@ std::unique_ptr<QMenu> CMainDlg::CreateTrayMenu()
     std::unique_ptr<QMenu> pMenu = LoadMenuPopup(IDR_TRAYMENU, 0, this);
     if (pMenu == nullptr)
         return nullptr;
-    const bool bCanStop = m_bRunning && m_pJob != nullptr && !m_pJob->m_bStop;
+    const bool bCanStop = m_bRunning && !m_bCrawlReturned && m_pJob != nullptr && !m_pJob->m_bStop;
     if (QAction* pStop = FindMenuItem(*pMenu, ID_TRAY_STOP))
     {
         pStop->setEnabled(bCanStop);

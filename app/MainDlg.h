@@ -7,6 +7,7 @@
 #include "ui/TemplateDialog.h"
 
 #include <QIcon>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -167,6 +168,9 @@ public:
     // Held while the worker runs it; freed when the run's end has been reported, or by the
     // tear-down after the worker has ended.
     std::unique_ptr<CCrawlJob> m_pJob;
+    // Set by the worker once Run has returned: from then on the run is over, whatever the window
+    // still shows, and a Stop no longer changes its outcome.
+    std::atomic<bool> m_bCrawlReturned{false};
 
     // What the progress display last showed, so a control is only rewritten when it changes.
     std::string m_strLastCurrent;
@@ -188,6 +192,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
     // The switches for today's sites, each stored the moment it is toggled.
     void AddReachSwitches(QMenu& menu);
+    void keyPressEvent(QKeyEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;
 
 private:

@@ -157,6 +157,7 @@ void EnterRunningState(CMainDlg& dialog)
     if (!dialog.SetTimer(ID_PROGRESS_TIMER, kProgressInterval))
         ShowMessageBox("cannot install timer!");
     dialog.m_bUserStop = false;
+    dialog.m_bCrawlReturned = false;
     dialog.TrayIcon().SetTipText("Harvestly is working.");
     dialog.TrayIcon().StartAnimation();
     ShowRunningControls(dialog);
@@ -209,6 +210,9 @@ void CMainDlg::OnGo()
     // destination folder meanwhile.
     if (m_bRunning)
     {
+        // The worker has returned from Run: the outcome is settled and only waits to be shown.
+        if (m_bCrawlReturned)
+            return;
         if (m_pJob != nullptr)
             m_pJob->m_bStop = true;
         EnableItem(IDC_GO, false);
@@ -302,6 +306,7 @@ void CMainDlg::OnTimer(unsigned)
 
 void CMainDlg::OnCrawlDone(bool bResult)
 {
+    m_bCrawlReturned = true;
     // The tear-down frees the job once the worker has ended.
     if (CMainApp::Instance()->m_bClosing)
         return;

@@ -1,6 +1,7 @@
 #include "ui/TemplateDialog.h"
 
 #include "platform/gui/IconResource.h"
+#include "ui/RightTextCheckBox.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -81,7 +82,8 @@ QWidget* CreateCheckBox(const ControlTemplate& control, QWidget* pParent)
         pButton->setAutoDefault(false);
         return pButton;
     }
-    auto* pCheck = new QCheckBox(control.strText, pParent);
+    auto* pCheck = control.HasStyle("righttext") ? new CRightTextCheckBox(control.strText, pParent)
+                                                 : new QCheckBox(control.strText, pParent);
     if (control.HasStyle("lefttext"))
         pCheck->setLayoutDirection(Qt::RightToLeft);
     return pCheck;
@@ -179,6 +181,17 @@ void CTemplateDialog::ApplyGeometry(QWidget* pWidget, const ControlTemplate& con
     // A drop-down list's template height is that of its open list; closed it is one line high.
     if (control.kind == ControlKind::ComboBox)
         rect.setHeight(std::min(rect.height(), pWidget->sizeHint().height()));
+    // A check box's label is drawn in this font, wider than the one the template was laid out
+    // in: a label that would be clipped widens its control away from the box's side.
+    if (control.kind == ControlKind::CheckBox && !control.HasStyle("pushlike") &&
+        pWidget->sizeHint().width() > rect.width())
+    {
+        const int nWidth = pWidget->sizeHint().width();
+        if (control.HasStyle("lefttext"))
+            rect.setLeft(rect.right() + 1 - nWidth);
+        else
+            rect.setWidth(nWidth);
+    }
     // An icon control takes the icon's size, whatever its rectangle says.
     if (control.kind == ControlKind::Icon)
         rect.setSize(QSize(32, 32));
@@ -230,11 +243,45 @@ void CTemplateDialog::SetDlgItemText(int nId, const QString& text)
 {
     QWidget* pWidget = GetDlgItem(nId);
     if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+    {
         pEdit->setText(text);
-    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+        // A field the program fills shows the start of its text, as an edit control does; the
+        // line edit would scroll to the end.
+        if (pEdit->isReadOnly())
+            pEdit->setCursorPosition(0);
+        return;
+    }
+    // A label or button named after its text is announced with the text it shows now.
+    const bool bNamedByText =
+        pWidget != nullptr && pWidget->accessibleName() == AccessibleText(GetDlgItemText(nId));
+    if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
         pLabel->setText(text);
     else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
         pButton->setText(text);
+    else
+        return;
+    if (bNamedByText)
+        pWidget->setAccessibleName(AccessibleText(text));
+}
+
+void CTemplateDialog::OnPressed(int nId, std::function<void()> handler)
+{
+    auto* pButton = Item<QAbstractButton>(nId);
+    if (pButton == nullptr)
+        return;
+    if (!pButton->isCheckable())
+    {
+        connect(pButton, &QAbstractButton::clicked, this, std::move(handler));
+        return;
+    }
+    // A check box changes through a click, its mnemonic, the space bar or the accessibility
+    // interface's toggle, which emits no click; CheckDlgButton is the program's own doing.
+    connect(pButton, &QAbstractButton::toggled, this,
+            [this, handler = std::move(handler)]
+            {
+                if (!m_bCheckingByProgram)
+                    handler();
+            });
 }
 
 int CTemplateDialog::IsDlgButtonChecked(int nId) const
@@ -246,7 +293,11 @@ int CTemplateDialog::IsDlgButtonChecked(int nId) const
 void CTemplateDialog::CheckDlgButton(int nId, int nCheck)
 {
     if (auto* pButton = Item<QAbstractButton>(nId))
+    {
+        m_bCheckingByProgram = true;
         pButton->setChecked(nCheck != 0);
+        m_bCheckingByProgram = false;
+    }
 }
 
 void CTemplateDialog::ShowItem(int nId, bool bShow)

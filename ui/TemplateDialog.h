@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <functional>
 
 class QAbstractButton;
 
@@ -29,6 +30,9 @@ public:
     // 1 when a check box (or push-like check box) is checked, 0 otherwise.
     int IsDlgButtonChecked(int nId) const;
     void CheckDlgButton(int nId, int nCheck);
+    // Runs `handler` each time the user presses button `nId`, by any means; never for
+    // CheckDlgButton.
+    void OnPressed(int nId, std::function<void()> handler);
     void ShowItem(int nId, bool bShow);
     void EnableItem(int nId, bool bEnable);
 
@@ -46,4 +50,5 @@ private:
     CDialogTemplate m_template;
     CDialogUnits m_units;
     QHash<int, QWidget*> m_controls;
+    bool m_bCheckingByProgram = false;
 };

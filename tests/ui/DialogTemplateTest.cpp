@@ -11,7 +11,9 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace
 {
@@ -219,6 +221,62 @@ TEST_F(DialogTemplateTest, ControlsSitAtTheirRectanglesInDialogUnits)
     const QRect combo = dialog.GetDlgItem(IDC_FILECHECK)->geometry();
     EXPECT_EQ(combo.topLeft(), units.ToPixels(QRect(49, 72, 115, 46)).topLeft());
     EXPECT_LT(combo.height(), units.ToPixelsY(46));
+}
+
+// The columns of `image` in which some pixel differs from the top-left one (the background).
+static std::vector<int> InkedColumns(const QImage& image)
+{
+    std::vector<int> columns;
+    const QRgb background = image.pixel(0, 0);
+    for (int x = 0; x < image.width(); ++x)
+    {
+        for (int y = 0; y < image.height(); ++y)
+        {
+            if (image.pixel(x, y) != background)
+            {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+TEST_F(DialogTemplateTest, CheckBoxLabelsAreWholeAndAlignedAsTheirTemplatesSay)
+{
+    CMainDlg dialog(&m_tray, &m_launcher);
+    dialog.show();
+    dialog.Item<QPushButton>(IDC_OPTIONS)->click();
+    // No label is clipped: each check box is at least as wide as its text needs.
+    for (const ControlTemplate& control : dialog.Template().controls)
+    {
+        if (control.kind != ControlKind::CheckBox || control.HasStyle("pushlike"))
+            continue;
+        SCOPED_TRACE(control.nId);
+        QWidget* pBox = dialog.GetDlgItem(control.nId);
+        EXPECT_GE(pBox->width(), pBox->sizeHint().width());
+        EXPECT_EQ(pBox->y(), dialog.Units().ToPixelsY(control.rect.y()));
+    }
+    // "(&C)慢行:" keeps its box at the template's right edge and grows to the left.
+    const QRect crawl = dialog.GetDlgItem(IDC_CRAWL)->geometry();
+    EXPECT_EQ(crawl.right(), dialog.Units().ToPixels(QRect(285, 36, 38, 10)).right());
+    EXPECT_GT(crawl.left(), dialog.GetDlgItem(IDC_PASSWORD)->geometry().right());
+
+    // "继续在错误" is right-aligned: its ink reaches the control's right end, the box stays left.
+    QWidget* pContinue = dialog.GetDlgItem(IDC_CONTINUE_ON_ERROR);
+    ASSERT_EQ(pContinue->geometry(), dialog.Units().ToPixels(QRect(81, 91, 72, 10)));
+    const std::vector<int> inked = InkedColumns(pContinue->grab().toImage());
+    ASSERT_FALSE(inked.empty());
+    EXPECT_LT(inked.front(), pContinue->height());
+    EXPECT_GT(inked.back(), pContinue->width() - 6);
+    // A left-aligned label leaves the right end bare: the one below it shows the difference.
+    QWidget* pIndex = dialog.GetDlgItem(IDC_NONAME_AS_INDEX);
+    pIndex->resize(pIndex->width() + 40, pIndex->height());
+    EXPECT_LT(InkedColumns(pIndex->grab().toImage()).back(), pIndex->width() - 30);
+    // The whole rectangle takes the click, the text's end included.
+    QTest::mouseClick(pContinue, Qt::LeftButton, {}, QPoint(pContinue->width() - 3, pContinue->height() / 2));
+    EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_CONTINUE_ON_ERROR), 1);
+    dialog.reject();
 }
 
 TEST_F(DialogTemplateTest, InputsHaveTheirLabelsAsBuddiesAndAccessibleNames)

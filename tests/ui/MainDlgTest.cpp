@@ -241,6 +241,7 @@ TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
     dialog.show();
     QString entry;
     QString aboutTitle;
+    bool bHasParent = true;
     WhenPopupAppears(
         [&](QMenu* pMenu)
         {
@@ -250,6 +251,7 @@ TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
                 [&](QWidget* pModal)
                 {
                     aboutTitle = pModal->windowTitle();
+                    bHasParent = pModal->parentWidget() != nullptr;
                     qobject_cast<QDialog*>(pModal)->reject();
                 });
             pMenu->setActiveAction(pMenu->actions().front());
@@ -259,6 +261,8 @@ TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
     QApplication::sendEvent(&dialog, &event);
     EXPECT_EQ(entry, "(&A)关于 Harvestly...");
     EXPECT_EQ(aboutTitle, "关于 Harvestly");
+    // The About box is a window of its own, created without a parent.
+    EXPECT_FALSE(bHasParent);
 
     // The system command's low four bits are not part of it.
     aboutTitle.clear();
