@@ -140,8 +140,20 @@ class Session:
         self.start([BUS_LAUNCHER, "--launch-immediately"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
         self.wm_log = open(os.path.join(self.tmp, "openbox.log"), "w")
-        self.start(["openbox", "--sm-disable"], stdout=self.wm_log, stderr=self.wm_log)
-        wait_for("the window manager", lambda: "_NET_SUPPORTING_WM_CHECK" in self.run("xprop", "-root"))
+        # A window manager that dies while it starts is started once more; the checks that
+        # follow are about the program, not about the desktop's own start-up.
+        for attempt in (1, 2):
+            wm = self.start(["openbox", "--sm-disable"], stdout=self.wm_log, stderr=self.wm_log)
+            try:
+                wait_for("the window manager", lambda: wm.poll() is not None or
+                         "_NET_SUPPORTING_WM_CHECK" in self.run("xprop", "-root"))
+            except Failure:
+                if attempt == 2:
+                    raise
+            if wm.poll() is None:
+                break
+            if attempt == 2:
+                raise Failure("the window manager did not start")
         self.start(["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height", "32",
                     "--SetDockType", "true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for("the notification area", self.tray_host_ready)
@@ -150,6 +162,10 @@ class Session:
         os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.env["DBUS_SESSION_BUS_ADDRESS"]
         os.environ["DISPLAY"] = self.env["DISPLAY"]
         import pyatspi  # noqa: E402 (needs the bus address first)
+        from gi.repository import Atspi
+        # A window that has just closed may still be listed; asking it must not hang for the bus's
+        # default 25 s.
+        Atspi.set_timeout(2000, 15000)
         self.atspi = pyatspi
 
     def tray_host_ready(self):
@@ -234,7 +250,15 @@ class Session:
         app = self.accessible_app()
         if app is None:
             return []
-        return [app.getChildAtIndex(i) for i in range(app.childCount)]
+        tops = []
+        for index in range(app.childCount):
+            try:
+                top = app.getChildAtIndex(index)
+                if top is not None and top.getRoleName():
+                    tops.append(top)
+            except Exception:  # a window gone meanwhile
+                pass
+        return tops
 
     def find(self, root, role, name=None):
         if root is None:
