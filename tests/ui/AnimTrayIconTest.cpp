@@ -1,6 +1,6 @@
 #include "ui/AnimTrayIcon.h"
 
-#include "ui/ShellRecorders.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "app/AboutDlg.h"
 #include "app/MainDlg.h"
 #include "support/TestApp.h"
+#include "support/gui/ShellRecorders.h"
 #include "ui/DialogUnits.h"
-#include "ui/ShellRecorders.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,8 +4,8 @@
 #include "res/StringTable.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
-#include "ui/ModalHelper.h"
-#include "ui/ShellRecorders.h"
+#include "support/gui/ModalHelper.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -3,7 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/MainDlg.h"
 #include "support/TestApp.h"
-#include "ui/ShellRecorders.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QApplication>
 #include <QLabel>

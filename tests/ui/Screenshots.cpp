@@ -5,7 +5,7 @@
 #include "app/MainDlg.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
-#include "ui/ShellRecorders.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QApplication>
 #include <QComboBox>

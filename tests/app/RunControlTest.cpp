@@ -1,5 +1,5 @@
+#include "RunFixture.h"
 #include "crawl/CrawlJob.h"
-#include "run/RunFixture.h"
 #include "settings/SettingsTable.h"
 #include "support/TempDir.h"
 #include "ui/MenuTemplate.h"

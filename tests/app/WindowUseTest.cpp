@@ -5,11 +5,11 @@
 #include "crawl/CrawlJob.h"
 #include "crawl/CrawlOwner.h"
 #include "crawl/InternetThread.h"
-#include "options/OptionsFixture.h"
+#include "support/OptionsFixture.h"
 #include "support/TestApp.h"
 #include "support/TestHttpServer.h"
-#include "ui/ModalHelper.h"
-#include "ui/ShellRecorders.h"
+#include "support/gui/ModalHelper.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

@@ -1,8 +1,8 @@
 #include "app/MainDlg.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
-#include "ui/ModalHelper.h"
-#include "ui/ShellRecorders.h"
+#include "support/gui/ModalHelper.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

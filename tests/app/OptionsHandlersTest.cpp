@@ -1,8 +1,8 @@
-#include "OptionsFixture.h"
 #include "app/MainDlg.h"
+#include "support/OptionsFixture.h"
+#include "support/gui/ModalHelper.h"
+#include "support/gui/ShellRecorders.h"
 #include "ui/FilterDlg.h"
-#include "ui/ModalHelper.h"
-#include "ui/ShellRecorders.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #include "platform/gui/QtMessagePresenter.h"
-#include "ui/ModalHelper.h"
+#include "support/gui/ModalHelper.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

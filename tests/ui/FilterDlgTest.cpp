@@ -1,7 +1,7 @@
 #include "ui/FilterDlg.h"
 
-#include "OptionsFixture.h"
-#include "ui/ModalHelper.h"
+#include "support/OptionsFixture.h"
+#include "support/gui/ModalHelper.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 #include "app/MainDlg.h"
 #include "support/TestApp.h"
 #include "support/TestHttpServer.h"
-#include "ui/ShellRecorders.h"
+#include "support/gui/ShellRecorders.h"
 
 #include <QLineEdit>
 #include <QProgressBar>

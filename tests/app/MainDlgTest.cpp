@@ -5,9 +5,9 @@
 #include "settings/SettingsTable.h"
 #include "support/TestApp.h"
 #include "support/TestHttpServer.h"
+#include "support/gui/ModalHelper.h"
+#include "support/gui/ShellRecorders.h"
 #include "ui/MenuTemplate.h"
-#include "ui/ModalHelper.h"
-#include "ui/ShellRecorders.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>

@@ -1,13 +1,13 @@
-#include "OptionsFixture.h"
 #include "app/MainDlg.h"
 #include "crawl/CrawlJob.h"
 #include "crawl/CrawlOwner.h"
 #include "crawl/InternetThread.h"
+#include "support/OptionsFixture.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
+#include "support/gui/ModalHelper.h"
+#include "support/gui/ShellRecorders.h"
 #include "ui/FilterDlg.h"
-#include "ui/ModalHelper.h"
-#include "ui/ShellRecorders.h"
 
 #include <QLineEdit>
 #include <QPushButton>
