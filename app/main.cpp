@@ -1,6 +1,7 @@
 #include "app/MainApp.h"
 #include "app/MainDlg.h"
 #include "platform/gui/QtMessagePresenter.h"
+#include "platform/gui/QtTranslations.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -19,6 +20,7 @@ std::string CommandLineAfterProgramName(const QStringList& arguments)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    const CQtTranslations qtTexts;
     CMainApp theApp;
     CQtMessagePresenter presenter(theApp.m_bClosing);
     theApp.SetMessagePresenter(&presenter);

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config git clang-format clang-tidy
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-translations-l10n
     libcurl4-openssl-dev libssl-dev openssl ca-certificates
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
