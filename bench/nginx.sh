@@ -1,11 +1,28 @@
-# Sourced by the benchmark scripts: a private nginx on a free loopback port serving a folder.
+# Sourced by the benchmark scripts: a private nginx on a free loopback port serving a folder, and
+# the harvestly-cli under test.
 #
-#   start_nginx WORK ROOT [PORT]   # sets $port (a free one unless given); stop_nginx WORK stops it
+#   start_nginx WORK ROOT [PORT] [LINES]   # sets $port (a free one unless given); LINES go into
+#                                          # the server block (a TLS listener, say)
+#   stop_nginx WORK                        # stops it
+#   free_port                              # prints a free loopback port
+#   bench_harvestly_cli                    # sets $HARVESTLY_CLI: a Release build here unless given
 # WORK must be readable by others: nginx's workers run as an unprivileged user.
 
+free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+bench_harvestly_cli() {
+    if [ -z "${HARVESTLY_CLI:-}" ]; then
+        cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARVESTLY_GUI=OFF -DHARVESTLY_TESTS=OFF > /dev/null
+        cmake --build build-bench --target harvestly-cli > /dev/null
+        HARVESTLY_CLI=build-bench/cli/harvestly-cli
+    fi
+}
+
 start_nginx() {
-    local work=$1 root=$2
-    port=${3:-$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')}
+    local work=$1 root=$2 lines=${4:-}
+    port=${3:-$(free_port)}
     cat > "$work/nginx.conf" <<CONF
 worker_processes 1;
 pid $work/nginx.pid;
@@ -19,6 +36,7 @@ http {
     server {
         listen 127.0.0.1:$port;
         root $root;
+$lines
     }
 }
 CONF

@@ -10,22 +10,18 @@
 # HARVESTLY_CLI=path measures another build of harvestly-cli (default: a Release build here).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source bench/nginx.sh
 rounds=${1:-5}
 pages=${2:-2000}
 big_files=${3:-3}
 big_mb=${4:-20}
 
 bash scripts/setup.sh --bench > /dev/null
-if [ -z "${HARVESTLY_CLI:-}" ]; then
-    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARVESTLY_GUI=OFF -DHARVESTLY_TESTS=OFF > /dev/null
-    cmake --build build-bench --target harvestly-cli > /dev/null
-    HARVESTLY_CLI=build-bench/cli/harvestly-cli
-fi
+bench_harvestly_cli
 
 work=$(mktemp -d)
 chmod 755 "$work" # nginx workers read the site as an unprivileged user
-trap '[ -f "$work/nginx.pid" ] && kill "$(cat "$work/nginx.pid")" 2> /dev/null; rm -rf "$work"' EXIT
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+trap 'stop_nginx "$work"; rm -rf "$work"' EXIT
 port=$(free_port)
 tls_port=$(free_port)
 
@@ -45,31 +41,11 @@ printf 'subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\n' > "$work/serve
 openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 2 \
     -extfile "$work/server.ext" -out "$work/server.pem" 2> /dev/null
 
-cat > "$work/nginx.conf" <<CONF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 256; }
-http {
-    include /etc/nginx/mime.types;
-    default_type application/octet-stream;
-    access_log off;
-    sendfile on;
-    keepalive_requests 100000;
-    server {
-        listen 127.0.0.1:$port;
-        listen 127.0.0.1:$tls_port ssl;
+# One nginx, both listeners: the plain one and the TLS one serve the same folder.
+start_nginx "$work" "$work/www" "$port" "        listen 127.0.0.1:$tls_port ssl;
         ssl_certificate $work/server.pem;
         ssl_certificate_key $work/server.key;
-        root $work/www;
-    }
-}
-CONF
-nginx -c "$work/nginx.conf" -p "$work"
-for _ in $(seq 50); do
-    (exec 3<> "/dev/tcp/127.0.0.1/$tls_port") 2> /dev/null && break
-    sleep 0.1
-done
+        keepalive_requests 100000;"
 export XDG_CONFIG_HOME="$work/config" # a fresh settings store
 
 command_of() { # program scheme dest: the command line in `cmd`

@@ -21,17 +21,13 @@ big_mb=${4:-20}
 docs_dir=/usr/share/doc/python3.11/html
 
 bash scripts/setup.sh --bench > /dev/null
-if [ -z "${HARVESTLY_CLI:-}" ]; then
-    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARVESTLY_GUI=OFF -DHARVESTLY_TESTS=OFF > /dev/null
-    cmake --build build-bench --target harvestly-cli > /dev/null
-    HARVESTLY_CLI=build-bench/cli/harvestly-cli
-fi
+bench_harvestly_cli
 
 work=$(mktemp -d)
 chmod 755 "$work" # nginx workers read the site as an unprivileged user
 trap 'stop_nginx "$work"; rm -rf "$work"' EXIT
 # The pages name their server in full addresses: the port is chosen before the site is written.
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 python3 bench/site/make_site.py "$work/www" --pages "$pages" --big-files "$big_files" --big-mb "$big_mb" \
     --host "127.0.0.1:$port"
 ln -s "$docs_dir" "$work/www/docs"
