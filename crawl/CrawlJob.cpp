@@ -106,7 +106,11 @@ bool CCrawlJob::Run()
 
         // A page about to be read for links is kept in memory as it is written.
         m_fetcher.SetHoldPages(m_bCrawl || bFirstPage);
-        const FetchResult fetched = FetchWithRetries();
+        const std::optional<FetchResult> attempted = FetchWithRetries();
+        // A stop that came before the address was asked for ends the run as a stop seen above does.
+        if (!attempted)
+            break;
+        const FetchResult& fetched = *attempted;
         const bool bWasStart = std::exchange(bStartAddress, false);
         if (!fetched.bOk)
         {
@@ -218,7 +222,7 @@ bool CCrawlJob::IsCssType(const std::string& strContentType)
     return MediaType(strContentType) == "text/css";
 }
 
-FetchResult CCrawlJob::FetchWithRetries()
+std::optional<FetchResult> CCrawlJob::FetchWithRetries()
 {
     std::uint32_t nAttempts = 0;
     FetchResult fetched;
@@ -226,7 +230,9 @@ FetchResult CCrawlJob::FetchWithRetries()
     {
         if (m_bStop)
         {
-            fetched.bOk = false;
+            if (nAttempts == 0)
+                return std::nullopt;
+            // The last attempt failed: the address stays failed.
             return fetched;
         }
         fetched = m_fetcher.Download();

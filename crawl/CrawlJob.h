@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class IEngineContext;
@@ -71,7 +72,8 @@ public:
 
 private:
     void SetCurrentUrl(const std::string& strUrl);
-    FetchResult FetchWithRetries();
+    // Nothing when a stop came before the first attempt: the address was never asked for.
+    std::optional<FetchResult> FetchWithRetries();
     bool Closing() const;
     bool SyncStoredFiles();
     void ReadRobots(CLinkParser& parser);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sys/stat.h>
@@ -304,6 +305,66 @@ TEST_F(CrawlLoopTest, StopLetsTheCurrentTransferFinishAndEndsTheRun)
     // The page was still parsed: its link waits in the queue.
     EXPECT_EQ(pJob->GetPendingCount(), 2);
     EXPECT_EQ(pJob->GetPendingLines().lines.front(), server.Url("/a/after.gif"));
+}
+
+// The program around a run, with a stop pressed the first time the run asks whether the program is
+// closing once `when` holds: a moment the window's timer could only hit by chance.
+class CStopWhen : public IEngineContext
+{
+public:
+    CStopWhen(IEngineContext& program, std::function<bool()> when)
+        : m_program(program), m_when(std::move(when))
+    {
+    }
+    void Watch(CCrawlJob& job) { m_pJob = &job; }
+
+    bool IsClosing() const override
+    {
+        if (m_pJob != nullptr && m_when())
+            std::exchange(m_pJob, nullptr)->m_bStop = true;
+        return m_program.IsClosing();
+    }
+    bool WriteErrorLog(const std::string& strMessage, bool bNewLog) override
+    {
+        return m_program.WriteErrorLog(strMessage, bNewLog);
+    }
+    MsgAnswer MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                         const std::string& caption) override
+    {
+        return m_program.MessageBox(text, buttons, icon, caption);
+    }
+    std::string GetVersionText() const override { return m_program.GetVersionText(); }
+
+private:
+    IEngineContext& m_program;
+    std::function<bool()> m_when;
+    mutable CCrawlJob* m_pJob = nullptr;
+};
+
+TEST_F(CrawlLoopTest, AStopBeforeAnAddressIsAskedForIsAStopNotAFailure)
+{
+    // The first look comes after the loop has read the stop flag for the start address.
+    ServePage("/a/index.html", {"next.html"});
+    CStopWhen atOnce(app.App(), [] { return true; });
+    CCrawlJob job(atOnce, app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "", true);
+    atOnce.Watch(job);
+    EXPECT_EQ(runner.Run(job), std::optional<bool>(true));
+    EXPECT_TRUE(job.m_bStop);
+    EXPECT_TRUE(server.Targets().empty());
+    EXPECT_EQ(app.Boxes().Count(), 0u);
+
+    // A stop once an attempt has failed leaves the address failed: no retry, and the run fails.
+    TestResponse broken = TestResponse::Ok("cut short");
+    broken.contentLength = 100;
+    server.Serve("/a/index.html", broken);
+    app.StoreDword(kValueRetries, 3);
+    CStopWhen afterRequest(app.App(), [this] { return server.CountOf("/a/index.html") != 0; });
+    CCrawlJob failing(afterRequest, app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "",
+                      true);
+    afterRequest.Watch(failing);
+    EXPECT_EQ(runner.Run(failing), std::optional<bool>(false));
+    EXPECT_TRUE(failing.m_bStop);
+    EXPECT_EQ(server.CountOf("/a/index.html"), 1u);
 }
 
 TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndTakesNoFurtherAddress)
