@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainApp.h"
+#include "app/RunPath.h"
 #include "app/ShortcutFile.h"
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
@@ -11,7 +12,6 @@
 #include "platform/gui/QtTrayShell.h"
 #include "platform/gui/ShellLauncher.h"
 #include "res/StringTable.h"
-#include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 #include "ui/FolderBrowser.h"
 #include "ui/LinkLabels.h"
@@ -33,10 +33,14 @@ namespace
 // The idle icon, then the nine animation frames, ended by a 0.
 constexpr unsigned kTrayIcons[] = {150, 137, 138, 144, 140, 141, 142, 143, 139, 148, 0};
 
-// The controls of the options panel, shown and hidden together.
-constexpr int kOptionsPanel[] = {IDC_NONAME_AS_INDEX, IDC_CONTINUE_ON_ERROR, IDC_RETRIES,     IDC_FILECHECK,
-                                 IDC_FILECHECK_LABEL, IDC_RETRIES_LABEL,     IDC_USE_FILTERS, IDC_FILTER,
-                                 IDC_STEALTH,         IDC_DEPTH_LABEL,       IDC_DEPTH};
+// Disabled while a run is in progress.
+constexpr int kRunInputs[] = {IDC_BROWSE_DESTINATION, IDC_OPEN_SHORTCUT, IDC_EXIT,
+                              IDC_DESTINATION,        IDC_URL,           IDC_USERID,
+                              IDC_PASSWORD,           IDC_CRAWL};
+
+constexpr int kProgressPanel[] = {IDC_PROGRESS,  IDC_CURRENT,       IDC_CURRENT_LABEL,   IDC_FILE_PROGRESS,
+                                  IDC_RATE,      IDC_PENDING_LABEL, IDC_PROCESSED_LABEL, IDC_PENDING,
+                                  IDC_PROCESSED, IDC_PENDING_LIST};
 
 constexpr int kLinkRow[] = {IDC_WEB_LINK_LABEL, IDC_WEB_LINK, IDC_MAIL_LINK_LABEL, IDC_MAIL_LINK};
 
@@ -48,6 +52,54 @@ QString ToQ(const std::string& text)
     return QString::fromStdString(text);
 }
 
+struct OutcomeTexts
+{
+    const char* tip;
+    const char* text;
+    const char* caption;
+};
+
+OutcomeTexts TextsOf(RunPath::Outcome outcome)
+{
+    switch (outcome)
+    {
+    case RunPath::Outcome::Failed:
+        return {"Site processing stopped due to error.", "Site processing failed.", "Failure"};
+    case RunPath::Outcome::Stopped:
+        return {"User stopped processing.", "User stop.", "Stopped"};
+    case RunPath::Outcome::Complete:
+        break;
+    }
+    return {"Site processed successfully.", "Site processed.", "Complete"};
+}
+
+bool AskToCreate(const std::string& strDestination)
+{
+    const std::string prompt =
+        "Destination [" + strDestination + "] does not exist.\nDo you wish to create it?";
+    return ShowMessageBox(prompt, MsgButtons::YesNo, MsgIcon::Question, "Create directory") == MsgAnswer::Yes;
+}
+
+// Gives the destination its final separator and makes sure the folder exists.
+bool AcceptDestination(std::string& strDestination)
+{
+    switch (RunPath::CheckDestination(strDestination, [&] { return AskToCreate(strDestination); }))
+    {
+    case RunPath::Destination::Ready:
+        return true;
+    case RunPath::Destination::Empty:
+        ShowMessageBox("Please enter a destination folder.", MsgButtons::Ok, MsgIcon::Exclamation);
+        return false;
+    case RunPath::Destination::Declined:
+        return false;
+    case RunPath::Destination::NotAFolder:
+    case RunPath::Destination::CannotCreate:
+        ShowMessageBox("Unable to create directory", MsgButtons::Ok, MsgIcon::None, "Error!");
+        return false;
+    }
+    return false;
+}
+
 } // namespace
 
 CMainDlg::CMainDlg(ITrayShell* pTrayShell, IShellLauncher* pLauncher)
@@ -57,7 +109,7 @@ CMainDlg::CMainDlg(ITrayShell* pTrayShell, IShellLauncher* pLauncher)
       m_pTrayShell(pTrayShell != nullptr ? pTrayShell : m_pOwnTrayShell.get()),
       m_pLauncher(pLauncher != nullptr ? pLauncher : m_pOwnLauncher.get()),
       m_hIcon(LoadIconResource(IDR_MAINFRAME)), m_pApp(CMainApp::Instance()),
-      m_trayIcon(*m_pTrayShell, kTrayIcons)
+      m_trayIcon(*m_pTrayShell, kTrayIcons), m_options(*this, m_pApp), m_progress(*this)
 {
     if (m_pApp != nullptr)
         m_pApp->m_pMainDlg = this;
@@ -242,7 +294,7 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent)
     QMenu menu(this);
     QAction* pAbout = menu.addAction(ToQ(strAbout));
     menu.addSeparator();
-    AddReachSwitches(menu);
+    m_options.AddReachSwitches(menu);
     if (menu.exec(pEvent->globalPos()) == pAbout)
         OnSysCommand(IDM_ABOUTBOX);
 }
@@ -301,46 +353,49 @@ void CMainDlg::OnBrowseDestination()
 void CMainDlg::OnOptions()
 {
     const bool bShown = IsDlgButtonChecked(IDC_OPTIONS) == 1;
-    ShowOptionsPanel(bShown);
-    ReadOptionsIntoPanel();
+    m_options.Show(bShown);
+    m_options.ReadStoredValues();
     UpdateLayout(bShown);
 }
 
-void CMainDlg::ShowOptionsPanel(bool bShow)
+void CMainDlg::OnContinueOnError()
 {
-    for (int nId : kOptionsPanel)
-        ShowItem(nId, bShow);
+    m_options.StoreCheck(IDC_CONTINUE_ON_ERROR, kValueContinueOnError);
 }
 
-void CMainDlg::ReadOptionsIntoPanel()
+void CMainDlg::OnNoNameAsIndex()
 {
-    CRegistryKey key(m_pApp);
-    if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
-        return;
+    m_options.StoreCheck(IDC_NONAME_AS_INDEX, kValueNoNameAsIndex);
+}
 
-    std::uint32_t nValue = 0;
-    Item<QComboBox>(IDC_FILECHECK)->setCurrentIndex(key.ReadDword(nValue, kValueFileCheck) ? int(nValue) : 0);
-    nValue = 0;
-    SetDlgItemText(IDC_RETRIES, QString::number(key.ReadDword(nValue, kValueRetries) ? int(nValue) : 0));
-    nValue = 0;
-    CheckDlgButton(IDC_CONTINUE_ON_ERROR, key.ReadDword(nValue, kValueContinueOnError) ? int(nValue) : 0);
-    nValue = 0;
-    CheckDlgButton(IDC_NONAME_AS_INDEX, key.ReadDword(nValue, kValueNoNameAsIndex) ? int(nValue) : 0);
-    nValue = 0;
-    if (key.ReadDword(nValue, kValueUseFilters))
-    {
-        CheckDlgButton(IDC_USE_FILTERS, int(nValue));
-        EnableItem(IDC_FILTER, nValue != 0);
-    }
-    else
-    {
-        CheckDlgButton(IDC_USE_FILTERS, 0);
-    }
-    nValue = 0;
-    CheckDlgButton(IDC_STEALTH, key.ReadDword(nValue, kValueStealth) ? int(nValue) : 0);
-    nValue = 0;
-    SetDlgItemText(IDC_DEPTH, QString::number(key.ReadDword(nValue, kValueDepth) ? int(nValue) : 0));
-    key.Close();
+void CMainDlg::OnStealth()
+{
+    m_options.StoreCheck(IDC_STEALTH, kValueStealth);
+}
+
+void CMainDlg::OnFileCheckChange()
+{
+    m_options.StoreFileCheck();
+}
+
+void CMainDlg::OnUseFilters()
+{
+    m_options.StoreUseFilters();
+}
+
+void CMainDlg::OnRetriesChange()
+{
+    m_options.StoreRetries();
+}
+
+void CMainDlg::OnDepthChange()
+{
+    m_options.StoreDepth();
+}
+
+void CMainDlg::OnFilter()
+{
+    m_options.EditFilter();
 }
 
 bool CMainDlg::LogLine(const std::string& strText, bool bNewLog)
@@ -451,4 +506,140 @@ void CMainDlg::ProcessCommandLine(const std::string& strCommandLine)
     // File names are case-sensitive here: a shortcut in a folder with capitals in its name is
     // only found under the name as typed.
     ReadShortcut(FileSystem::Exists(m_strUrl) ? m_strUrl : strWord);
+}
+
+void CMainDlg::OnGo()
+{
+    // While a run is active the button reads "&Stop": it stops at once, whatever has become of the
+    // destination folder meanwhile.
+    if (m_bRunning)
+    {
+        // The worker has returned from Run: the outcome is settled and only waits to be shown.
+        if (m_bCrawlReturned)
+            return;
+        if (m_pJob != nullptr)
+            m_pJob->m_bStop = true;
+        EnableItem(IDC_GO, false);
+        m_bUserStop = true;
+        return;
+    }
+    if (Worker() == nullptr)
+    {
+        ShowMessageBox("Unable to create internet thread.");
+        return;
+    }
+
+    UpdateData(true);
+    if (!AcceptDestination(m_strDestination))
+        return;
+
+    const QString strIdleCaption = GetDlgItemText(IDC_GO);
+    EnterRunningState();
+    m_progress.Reset();
+    if (!StartRun())
+    {
+        AbandonStart(strIdleCaption);
+        return;
+    }
+    UpdateLayout(true);
+}
+
+void CMainDlg::EnterRunningState()
+{
+    if (!SetTimer(ID_PROGRESS_TIMER, kProgressInterval))
+        ShowMessageBox("cannot install timer!");
+    m_bUserStop = false;
+    m_bCrawlReturned = false;
+    m_trayIcon.SetTipText("Harvestly is working.");
+    m_trayIcon.StartAnimation();
+    ShowRunningControls();
+    m_bRunning = true;
+}
+
+bool CMainDlg::StartRun()
+{
+    const RunPath::Request request{m_strUrl, m_strDestination, m_strUserId, m_strPassword, m_bCrawl, {}};
+    RunPath::Started started = RunPath::Start(*m_pApp, *m_pWorker, *this, request);
+    if (started.failure == RunPath::StartFailure::Shortcut)
+        ShowMessageBox("Unable to write [" + m_strDestination + CShortcutFile::kFileName + "].",
+                       MsgButtons::Ok, MsgIcon::None, "Error!");
+    // The log writer has told the user itself when a header line could not be written.
+    m_pJob = std::move(started.pJob);
+    return m_pJob != nullptr;
+}
+
+void CMainDlg::AbandonStart(const QString& strGoCaption)
+{
+    m_bRunning = false;
+    KillTimer(ID_PROGRESS_TIMER);
+    m_trayIcon.StopAnimation();
+    m_trayIcon.SetTipText(m_pApp->GetVersionText());
+    ShowIdleControls(strGoCaption);
+}
+
+void CMainDlg::ShowRunningControls()
+{
+    ShowItem(IDC_OPTIONS, false);
+    CheckDlgButton(IDC_OPTIONS, 0);
+    EnableRunInputs(false);
+    SetDlgItemText(IDC_GO, "&Stop");
+    for (int nId : kProgressPanel)
+        ShowItem(nId, true);
+    m_options.Show(false);
+}
+
+void CMainDlg::ShowIdleControls(const QString& strGoCaption)
+{
+    UpdateLayout(false);
+    update();
+    for (int nId : kProgressPanel)
+        ShowItem(nId, false);
+    ShowItem(IDC_OPTIONS, true);
+    EnableRunInputs(true);
+    SetDlgItemText(IDC_GO, strGoCaption);
+    EnableItem(IDC_GO, true);
+}
+
+void CMainDlg::EnableRunInputs(bool bEnable)
+{
+    for (int nId : kRunInputs)
+        EnableItem(nId, bEnable);
+}
+
+void CMainDlg::OnTimer(unsigned)
+{
+    if (!m_bRunning || m_pJob == nullptr)
+        m_progress.ShowNoRun();
+    else
+        m_progress.Show(*m_pJob);
+}
+
+void CMainDlg::OnCrawlDone(bool bResult)
+{
+    m_bCrawlReturned = true;
+    // The tear-down frees the job once the worker has ended.
+    if (m_pApp->m_bClosing)
+        return;
+    // Widgets belong to the user-interface thread, and the worker must never wait for it.
+    QMetaObject::invokeMethod(
+        this, [this, bResult] { FinishRun(bResult); }, Qt::QueuedConnection);
+}
+
+void CMainDlg::FinishRun(bool bResult)
+{
+    if (m_pApp->m_bClosing)
+        return;
+    m_bRunning = false;
+    KillTimer(ID_PROGRESS_TIMER);
+    m_trayIcon.StopAnimation();
+
+    const RunPath::Outcome outcome = RunPath::OutcomeOf(bResult, m_bUserStop);
+    const OutcomeTexts texts = TextsOf(outcome);
+    m_trayIcon.SetTipText(texts.tip);
+    ShowMessageBox(texts.text, MsgButtons::Ok, MsgIcon::None, texts.caption);
+    RunPath::LogOutcome(*m_pApp, outcome);
+
+    ShowIdleControls("&Go");
+    // Run has returned and the timer is stopped: nothing reads the job any more.
+    m_pJob.reset();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/FrontEnd.h"
+#include "app/MainDlgIds.h"
+#include "app/OptionsPanel.h"
+#include "app/ProgressDisplay.h"
 #include "crawl/CrawlOwner.h"
 #include "platform/gui/TrayShell.h"
 #include "ui/AnimTrayIcon.h"
@@ -8,7 +11,6 @@
 
 #include <QIcon>
 #include <atomic>
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -18,62 +20,6 @@ class CLinkLabels;
 class CMainApp;
 class IShellLauncher;
 class QMenu;
-
-// Control and command identifiers of the main window (dialog 102) and the tray menu (145).
-enum MainDlgId : int
-{
-    IDD_MAINDLG = 102,
-    IDC_GO = 1000,
-    IDC_URL = 1001,
-    IDC_DESTINATION = 1002,
-    IDC_EXIT = 1005,
-    IDC_USERID = 1008,
-    IDC_PASSWORD = 1009,
-    IDC_CRAWL = 1010,
-    IDC_CURRENT = 1011,
-    IDC_CURRENT_LABEL = 1012,
-    IDC_BROWSE_DESTINATION = 1013,
-    IDC_PROGRESS = 1015,
-    IDC_FILE_PROGRESS = 1016,
-    IDC_FILECHECK_LABEL = 1019,
-    IDC_FILECHECK = 1020,
-    IDC_PROCESSED = 1021,
-    IDC_PENDING = 1022,
-    IDC_PROCESSED_LABEL = 1023,
-    IDC_PENDING_LABEL = 1024,
-    IDC_PENDING_LIST = 1025,
-    IDC_RETRIES = 1026,
-    IDC_CONTINUE_ON_ERROR = 1027,
-    IDC_NONAME_AS_INDEX = 1030,
-    IDC_OPTIONS = 1032,
-    IDC_RETRIES_LABEL = 1033,
-    IDC_RATE = 1039,
-    IDC_WEB_LINK = 1044,
-    IDC_MAIL_LINK = 1045,
-    IDC_OPEN_SHORTCUT = 1046,
-    IDC_FILTER = 1052,
-    IDC_USE_FILTERS = 1053,
-    IDC_STEALTH = 1054,
-    IDC_DEPTH_LABEL = 1055,
-    IDC_DEPTH = 1056,
-    IDC_WEB_LINK_LABEL = 1057,
-    IDC_MAIL_LINK_LABEL = 1058,
-
-    IDR_TRAYMENU = 145,
-    ID_TRAY_STOP = 32771,
-    ID_TRAY_ABOUT = 32772,
-    ID_TRAY_STEALTH = 32773,
-    ID_TRAY_SKIP = 32774,
-
-    IDM_ABOUTBOX = 0x10,
-    IDR_MAINFRAME = 128,
-};
-
-// The tray icon's identifier, which is also its callback message.
-inline constexpr unsigned kTrayCallbackMessage = 0x8001;
-// The progress timer: id 1, every 50 ms.
-inline constexpr unsigned ID_PROGRESS_TIMER = 1;
-inline constexpr unsigned kProgressInterval = 50;
 
 enum class SizeType
 {
@@ -126,13 +72,13 @@ public:
     // Menu 145's popup with its items' states set for this moment.
     std::unique_ptr<QMenu> CreateTrayMenu();
 
-    // Run control (MainDlgRun.cpp).
+    // Run control.
     void OnGo();
     void OnTimer(unsigned nIdEvent);
     // Called on the worker thread when Run has returned.
     void OnCrawlDone(bool bResult) override;
 
-    // Options panel (MainDlgOptions.cpp).
+    // The options panel's handlers: each stores its control's value as soon as it changes.
     void OnContinueOnError();
     void OnNoNameAsIndex();
     void OnStealth();
@@ -162,7 +108,7 @@ public:
     bool m_bContinueOnError = false;
     int m_nFileCheck = -1;
 
-    // Run state (MainDlgRun.cpp).
+    // Run state, read by the tray menu and the tear-down.
     bool m_bRunning = false;
     bool m_bUserStop = false;
     // Held while the worker runs it; freed when the run's end has been reported, or by the
@@ -172,17 +118,6 @@ public:
     // still shows, and a Stop no longer changes its outcome.
     std::atomic<bool> m_bCrawlReturned{false};
 
-    // What the progress display last showed, so a control is only rewritten when it changes.
-    std::string m_strLastCurrent;
-    std::string m_strProgress;
-    std::string m_strLastProgress;
-    int m_nPercent = 0;
-    long m_nLastProcessed = 0;
-    long m_nLastPending = 0;
-    double m_dLastRate = 0;
-    // The serial of the pending lines list box 1025 shows.
-    std::uint64_t m_nLastPendingSerial = 0;
-
     void setVisible(bool bVisible) override;
 
 protected:
@@ -190,17 +125,22 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
-    // The switches for today's sites, each stored the moment it is toggled.
-    void AddReachSwitches(QMenu& menu);
     void keyPressEvent(QKeyEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;
 
 private:
     void ConnectControls();
-    // Run control's end of a run, on the user-interface thread (MainDlgRun.cpp).
+
+    // Run control's steps, on the user-interface thread.
+    void EnterRunningState();
+    // Without its shortcut file and log header a run would leave no record, so it does not start.
+    bool StartRun();
+    // The window goes back to idle when a run could not be started after all.
+    void AbandonStart(const QString& strGoCaption);
     void FinishRun(bool bResult);
-    void ShowOptionsPanel(bool bShow);
-    void ReadOptionsIntoPanel();
+    void ShowRunningControls();
+    void ShowIdleControls(const QString& strGoCaption);
+    void EnableRunInputs(bool bEnable);
 
     std::unique_ptr<ITrayShell> m_pOwnTrayShell;
     std::unique_ptr<IShellLauncher> m_pOwnLauncher;
@@ -217,4 +157,6 @@ private:
     CAnimTrayIcon m_trayIcon;
     CLinkLabels* m_pLinks = nullptr;
     int m_nProgressTimer = 0;
+    COptionsPanel m_options;
+    CProgressDisplay m_progress;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+class CMainApp;
+class CTemplateDialog;
+class QMenu;
+
+// The main window's options panel. It shows the stored options when it opens and stores each
+// control's value the moment it changes, so that the next run, which reads the store itself, uses
+// what the panel shows. The switches for today's sites, on the window's own menu, are stored the
+// same way.
+class COptionsPanel
+{
+public:
+    COptionsPanel(CTemplateDialog& dialog, CMainApp* pApp);
+
+    void Show(bool bShow);
+    void ReadStoredValues();
+
+    // A check box's state, stored as 0 or 1 under `pszValue`.
+    void StoreCheck(int nId, const char* pszValue);
+    void StoreFileCheck();
+    void StoreUseFilters();
+    void StoreRetries();
+    void StoreDepth();
+    // The filter dialog; an empty filter turns the filters off.
+    void EditFilter();
+
+    void AddReachSwitches(QMenu& menu);
+
+private:
+    void Store(std::uint32_t nValue, const char* pszValue);
+
+    CTemplateDialog& m_dialog;
+    CMainApp* m_pApp;
+};
