@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 
 namespace
 {
@@ -37,8 +38,14 @@ TEST_F(RunMendsTest, AnEmptyDestinationIsRefusedWithoutStartingAnything)
 
 TEST_F(RunMendsTest, StopActsAtOnceEvenWhenTheDestinationHasGone)
 {
+    // The page is held after its first block until the stop has been pressed, however slowly
+    // this thread gets there.
+    std::promise<void> stopped;
+    std::shared_future<void> released = stopped.get_future().share();
     std::string page = "<a href=\"b.html\">b</a>" + std::string(60 * 1024, ' ');
-    m_server.Serve("/site/index.html", Slow(page, 6 * 1024, 100, "text/html"));
+    TestResponse held = Slow(page, 6 * 1024, 100, "text/html");
+    held.afterFirstBlock = [released] { released.wait_for(std::chrono::seconds(20)); };
+    m_server.Serve("/site/index.html", held);
     m_server.Serve("/site/b.html", TestResponse::Ok("<p>b</p>"));
     const std::string destination = m_app.Destination() + "gone/";
     std::filesystem::create_directory(destination);
@@ -64,6 +71,7 @@ TEST_F(RunMendsTest, StopActsAtOnceEvenWhenTheDestinationHasGone)
     ASSERT_NE(dialog.m_pJob, nullptr);
     EXPECT_TRUE(dialog.m_pJob->m_bStop);
     EXPECT_FALSE(dialog.GetDlgItem(IDC_GO)->isEnabled());
+    stopped.set_value();
 
     ASSERT_TRUE(WaitForIdle(dialog));
     // Whether the page still found a folder to go to is the worker's race with the removal; either
