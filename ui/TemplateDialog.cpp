@@ -308,8 +308,14 @@ void CTemplateDialog::ShowItem(int nId, bool bShow)
 
 void CTemplateDialog::EnableItem(int nId, bool bEnable)
 {
-    if (QWidget* pWidget = GetDlgItem(nId))
-        pWidget->setEnabled(bEnable);
+    QWidget* pWidget = GetDlgItem(nId);
+    if (pWidget == nullptr)
+        return;
+    // A control that is disabled gives up the focus and no other control takes it. Qt would hand
+    // it on to the next control, and a line edit given the focus that way selects its text.
+    if (!bEnable && pWidget->hasFocus())
+        pWidget->clearFocus();
+    pWidget->setEnabled(bEnable);
 }
 
 QString CTemplateDialog::AccessibleText(const QString& label)

@@ -136,6 +136,31 @@ TEST_F(WindowUseTest, ReadOnlyFieldsShowTheStartOfTheirText)
     dialog.reject();
 }
 
+TEST_F(WindowUseTest, StopTakesTheFocusAwayWithoutSelectingAField)
+{
+    TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
+    slow.blockBytes = 256;
+    slow.blockDelay = std::chrono::milliseconds(20);
+    m_server.Serve("/site/index.html", slow);
+
+    CMainDlg dialog(&m_tray, &m_launcher);
+    StartRun(dialog, "/site/index.html");
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QWidget* pGo = dialog.GetDlgItem(IDC_GO);
+    pGo->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(pGo->hasFocus());
+
+    // The button disables itself: the focus goes with it, and no field's text is selected.
+    dialog.Item<QPushButton>(IDC_GO)->click();
+    EXPECT_FALSE(pGo->isEnabled());
+    EXPECT_EQ(dialog.focusWidget(), nullptr);
+    for (QLineEdit* pEdit : dialog.findChildren<QLineEdit*>())
+        EXPECT_TRUE(pEdit->selectedText().isEmpty()) << pEdit->objectName().toStdString();
+    ASSERT_TRUE(WaitForIdle(dialog));
+    dialog.reject();
+}
+
 TEST_F(WindowUseTest, StopPressedAfterRunReturnedKeepsTheRunsOwnOutcome)
 {
     // The page is answered only once the watch stands between the worker and the window.
