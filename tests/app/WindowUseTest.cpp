@@ -28,6 +28,15 @@ namespace
 class WindowUseTest : public ::testing::Test
 {
 protected:
+    // A body that takes about five seconds: long enough for a test to act during the transfer.
+    void ServeTrickle(const std::string& strPath)
+    {
+        TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
+        slow.blockBytes = 256;
+        slow.blockDelay = std::chrono::milliseconds(20);
+        m_server.Serve(strPath, slow);
+    }
+
     // Shows the window with the address and destination typed in and starts a run.
     void StartRun(CMainDlg& dialog, const std::string& strPath)
     {
@@ -83,10 +92,7 @@ public:
 
 TEST_F(WindowUseTest, EscPressesExitOnlyWhileExitIsEnabled)
 {
-    TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
-    slow.blockBytes = 256;
-    slow.blockDelay = std::chrono::milliseconds(20);
-    m_server.Serve("/site/index.html", slow);
+    ServeTrickle("/site/index.html");
 
     CMainDlg dialog(&m_tray, &m_launcher);
     StartRun(dialog, "/site/index.html");
@@ -138,10 +144,7 @@ TEST_F(WindowUseTest, ReadOnlyFieldsShowTheStartOfTheirText)
 
 TEST_F(WindowUseTest, StopTakesTheFocusAwayWithoutSelectingAField)
 {
-    TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
-    slow.blockBytes = 256;
-    slow.blockDelay = std::chrono::milliseconds(20);
-    m_server.Serve("/site/index.html", slow);
+    ServeTrickle("/site/index.html");
 
     CMainDlg dialog(&m_tray, &m_launcher);
     StartRun(dialog, "/site/index.html");
@@ -215,10 +218,7 @@ TEST_F(WindowUseTest, StopPressedAfterRunReturnedKeepsTheRunsOwnOutcome)
     EXPECT_NE(m_app.LogText().find("Site processing complete."), std::string::npos);
 
     // The next run can be stopped as usual.
-    TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
-    slow.blockBytes = 256;
-    slow.blockDelay = std::chrono::milliseconds(20);
-    m_server.Serve("/site/big.bin", slow);
+    ServeTrickle("/site/big.bin");
     m_app.Boxes().Clear();
     StartRun(dialog, "/site/big.bin");
     dialog.Item<QPushButton>(IDC_GO)->click();
