@@ -134,11 +134,11 @@ TestResponse TestResponse::Redirect(int status, std::string location)
 CTestHttpServer::CTestHttpServer(Loopback loopback) : m_loopback(loopback)
 {
     const bool bV6 = loopback == Loopback::V6;
-    m_listenFd = ::socket(bV6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listenFd < 0)
+    const int listenFd = ::socket(bV6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd < 0)
         throw std::runtime_error("test server: no socket");
     const int one = 1;
-    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_storage address{};
     socklen_t length = 0;
     if (bV6)
@@ -155,30 +155,21 @@ CTestHttpServer::CTestHttpServer(Loopback loopback) : m_loopback(loopback)
         v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         length = sizeof v4;
     }
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(m_listenFd, 16) != 0 ||
-        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listenFd, 16) != 0 ||
+        ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
     {
-        ::close(m_listenFd);
+        ::close(listenFd);
         throw std::runtime_error("test server: cannot listen on the loopback address");
     }
     m_nPort = ntohs(bV6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
                         : reinterpret_cast<sockaddr_in&>(address).sin_port);
-    m_acceptThread = std::thread([this] { AcceptLoop(); });
+    m_accept.Start(listenFd, [this](int fd) { HandleConnection(fd); });
 }
 
 CTestHttpServer::~CTestHttpServer()
 {
-    m_bStopping = true;
-    m_acceptThread.join();
-    std::vector<std::thread> connections;
-    {
-        std::lock_guard lock(m_mutex);
-        connections.swap(m_connections);
-    }
-    for (std::thread& connection : connections)
-        connection.join();
-    ::close(m_listenFd);
+    // The connections' threads read the routes and the log: they end before those go.
+    m_accept.Stop();
 }
 
 std::string CTestHttpServer::Url(const std::string& path) const
@@ -242,22 +233,6 @@ bool CTestHttpServer::WaitForRequest(const std::string& target, size_t count,
                                      });
 }
 
-void CTestHttpServer::AcceptLoop()
-{
-    while (!m_bStopping)
-    {
-        pollfd ready{m_listenFd, POLLIN, 0};
-        if (::poll(&ready, 1, kPollMilliseconds) <= 0)
-            continue;
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        ++m_nConnections;
-        std::lock_guard lock(m_mutex);
-        m_connections.emplace_back([this, fd] { HandleConnection(fd); });
-    }
-}
-
 void CTestHttpServer::HandleConnection(int fd)
 {
     std::string pending;
@@ -296,7 +271,7 @@ bool CTestHttpServer::ReadHead(int fd, std::string& pending, std::string& head)
 {
     char buffer[4096];
     size_t end = pending.find("\r\n\r\n");
-    while (!m_bStopping && end == std::string::npos)
+    while (!m_accept.Stopping() && end == std::string::npos)
     {
         pollfd ready{fd, POLLIN, 0};
         if (::poll(&ready, 1, kPollMilliseconds) <= 0)
@@ -371,7 +346,7 @@ bool CTestHttpServer::SendResponse(int fd, const TestRequest& request, const Tes
     const size_t block = response.blockDelay.count() > 0 || response.afterFirstBlock
                              ? std::max<size_t>(response.blockBytes, 1)
                              : response.body.size();
-    for (size_t sent = 0; sent < response.body.size() && !m_bStopping; sent += block)
+    for (size_t sent = 0; sent < response.body.size() && !m_accept.Stopping(); sent += block)
     {
         if (sent > 0)
             std::this_thread::sleep_for(response.blockDelay);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/AcceptThread.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -95,7 +97,7 @@ public:
 
     void SetKeepAlive(KeepAlive mode) { m_keepAlive = mode; }
     // Connections accepted so far.
-    size_t Connections() const { return m_nConnections; }
+    size_t Connections() const { return m_accept.Accepted(); }
 
     // Targets of every request so far, in arrival order (a request dropped unanswered included).
     std::vector<std::string> Targets() const;
@@ -107,7 +109,6 @@ public:
                         std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
-    void AcceptLoop();
     void HandleConnection(int fd);
     // The next request's head; false when the connection ended or the server stops first.
     bool ReadHead(int fd, std::string& pending, std::string& head);
@@ -118,16 +119,13 @@ private:
     bool SendAll(int fd, const char* data, size_t size);
 
     Loopback m_loopback;
-    int m_listenFd = -1;
     unsigned m_nPort = 0;
-    std::atomic<bool> m_bStopping{false};
     std::atomic<KeepAlive> m_keepAlive{KeepAlive::Never};
-    std::atomic<size_t> m_nConnections{0};
-    std::thread m_acceptThread;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_requestArrived;
     std::map<std::string, Handler> m_routes;
     std::vector<TestRequest> m_requests;
-    std::vector<std::thread> m_connections;
+    // Last: its threads use everything above, and it is stopped before they go.
+    CAcceptThread m_accept;
 };

@@ -80,43 +80,19 @@ CTestTlsServer::CTestTlsServer(const TestCertificate& certificate, unsigned nPla
         throw std::runtime_error("test TLS server: cannot load " + certificate.certFile);
     }
     m_pContext = pContext;
-    m_listenFd = Listen(m_nPort);
-    m_acceptThread = std::thread([this] { AcceptLoop(); });
+    const int listenFd = Listen(m_nPort);
+    m_accept.Start(listenFd, [this](int fd) { Relay(fd); });
 }
 
 CTestTlsServer::~CTestTlsServer()
 {
-    m_bStopping = true;
-    m_acceptThread.join();
-    std::vector<std::thread> connections;
-    {
-        std::lock_guard lock(m_mutex);
-        connections.swap(m_connections);
-    }
-    for (std::thread& connection : connections)
-        connection.join();
-    ::close(m_listenFd);
+    m_accept.Stop();
     SSL_CTX_free(static_cast<SSL_CTX*>(m_pContext));
 }
 
 std::string CTestTlsServer::Url(const std::string& path) const
 {
     return "https://127.0.0.1:" + std::to_string(m_nPort) + path;
-}
-
-void CTestTlsServer::AcceptLoop()
-{
-    while (!m_bStopping)
-    {
-        pollfd ready{m_listenFd, POLLIN, 0};
-        if (::poll(&ready, 1, kPollMilliseconds) <= 0)
-            continue;
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        std::lock_guard lock(m_mutex);
-        m_connections.emplace_back([this, fd] { Relay(fd); });
-    }
 }
 
 void CTestTlsServer::Relay(int clientFd)
@@ -134,7 +110,7 @@ void CTestTlsServer::Relay(int clientFd)
     const int plainFd = ConnectLoopback(m_nPlainPort);
     char buffer[16 * 1024];
     bool bClientOpen = true;
-    while (plainFd >= 0 && !m_bStopping)
+    while (plainFd >= 0 && !m_accept.Stopping())
     {
         // Bytes the TLS layer already holds do not show on the socket.
         if (bClientOpen && SSL_pending(pSsl) == 0)

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "support/AcceptThread.h"
 #include "support/TestCertificates.h"
 
 #include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 // TLS on 127.0.0.1 (a free port) in front of a plain test server: each connection's handshake
 // uses the given certificate, then its bytes go to and from `nPlainPort` unchanged, so the plain
@@ -30,16 +28,11 @@ public:
     int FailedHandshakes() const { return m_nFailedHandshakes.load(); }
 
 private:
-    void AcceptLoop();
     void Relay(int clientFd);
 
     void* m_pContext = nullptr; // SSL_CTX
     unsigned m_nPlainPort;
-    int m_listenFd = -1;
     unsigned m_nPort = 0;
-    std::atomic<bool> m_bStopping{false};
     std::atomic<int> m_nFailedHandshakes{0};
-    std::thread m_acceptThread;
-    std::mutex m_mutex;
-    std::vector<std::thread> m_connections;
+    CAcceptThread m_accept;
 };
