@@ -22,7 +22,9 @@ cmake --build build-sanitize -j "$jobs"
 echo "== Static checks of the engine (.clang-tidy)"
 run-clang-tidy -quiet -p build-sanitize -j "$jobs" "^$PWD/(platform|settings|parse|crawl|res|app|cli)/" > build-sanitize/clang-tidy.log 2>&1 ||
     { grep -E "(warning|error): " build-sanitize/clang-tidy.log | sort -u; exit 1; }
+leak_suppressions="$PWD/tests/lsan.supp"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     LSAN_OPTIONS=suppressions="$leak_suppressions":print_suppressions=0 \
      ctest --output-on-failure -j "$jobs")
 
 echo "== Every test"

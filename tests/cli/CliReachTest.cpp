@@ -74,8 +74,9 @@ TEST_F(CliReach, HttpsOnlyWithTheOptionAndCertificatesCheckedUnlessToldOtherwise
     EXPECT_FALSE(FileSystem::Exists(Dest()));
 
     std::string out;
-    ASSERT_EQ(Run({"--yes", "--quiet", "--https", good.Url("/a/index.html"), Dest()}, &out), 0)
-        << ReadWholeFile(Dest("error.log"));
+    err.clear();
+    ASSERT_EQ(Run({"--yes", "--quiet", "--https", good.Url("/a/index.html"), Dest()}, &out, &err), 0)
+        << ReadWholeFile(Dest("error.log")) << err;
     EXPECT_EQ(ReadWholeFile(Dest("pic.gif")), "GIF89a");
 
     CTestTlsServer selfSigned(certificates.Issue("self", {"IP:127.0.0.1"}, -1, 30, true), m_server.Port());
