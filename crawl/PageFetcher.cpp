@@ -165,17 +165,22 @@ bool CPageFetcher::EnsureConnection()
                    });
 }
 
+void CPageFetcher::Request(const std::string& strObject)
+{
+    CloseRequest();
+    Pace();
+    m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
+    m_pFile->AddRequestHeaders(kRequestHeaders, true);
+    m_pFile->SendRequest();
+}
+
 GetResponse CPageFetcher::SendGet(std::string strObject)
 {
     return Guarded(GetResponse{},
                    [&]
                    {
                        GetResponse response;
-                       CloseRequest();
-                       Pace();
-                       m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
-                       m_pFile->AddRequestHeaders(kRequestHeaders, true);
-                       m_pFile->SendRequest();
+                       Request(strObject);
 
                        response.nStatus = m_pFile->QueryStatusCode();
                        if (response.nStatus == 401)
@@ -267,11 +272,7 @@ bool CPageFetcher::FetchText(const std::string& strObject, size_t nMaxBytes, std
         return false;
     try
     {
-        CloseRequest();
-        Pace();
-        m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
-        m_pFile->AddRequestHeaders(kRequestHeaders, true);
-        m_pFile->SendRequest();
+        Request(strObject);
         const long nStatus = m_pFile->QueryStatusCode();
         if (nStatus < 200 || nStatus > 299)
         {

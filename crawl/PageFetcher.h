@@ -117,6 +117,9 @@ private:
     bool SchemeAccepted(const std::string& strScheme) const;
     // Waits the pause between two requests, unless this is the run's first.
     void Pace();
+    // Sends the request for `strObject` on the open connection, after the pause between requests;
+    // throws what the request throws.
+    void Request(const std::string& strObject);
     bool LocalPathIsInside() const;
     // How a body transfer ended: the server's orderly end, cut short (a failure of the client or
     // the program closing), or a write that failed.
