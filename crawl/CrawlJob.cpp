@@ -129,31 +129,20 @@ bool CCrawlJob::Run()
         }
 
         // Unless asked otherwise only the exact type counts: "text/html; charset=..." is not parsed.
-        if (IsHtmlType(fetched.strContentType, m_settings.nHtmlWithParameters != 0) &&
-            (m_bCrawl || bFirstPage))
+        const bool bPage = IsHtmlType(fetched.strContentType, m_settings.nHtmlWithParameters != 0) &&
+                           (m_bCrawl || bFirstPage);
+        // A stylesheet belongs to the page that named it, so it is read whatever the crawl option
+        // says; only read pages name stylesheets.
+        const bool bStylesheet = !bPage && m_settings.nFollowCss != 0 && IsCssType(fetched.strContentType);
+        if ((bPage || bStylesheet) && bFirstPage)
+            parser.SetServerRoot(m_fetcher.GetServerRoot());
+        if (bPage)
         {
-            if (bFirstPage)
-                parser.SetServerRoot(m_fetcher.GetServerRoot());
-            parser.SetPage(strUrl);
-            if (fetched.bPageHeld)
-                parser.ParseText(m_fetcher.PageText());
-            else // a page that cannot be read has been logged by the parser and gives no links
-                (void)parser.ParseFile(fetched.strLocalPath);
-            if (m_settings.nFollowCss != 0)
-            {
-                if (fetched.bPageHeld)
-                    parser.ParseStylesText(m_fetcher.PageText());
-                else
-                    (void)parser.ParseStyles(fetched.strLocalPath);
-            }
+            ReadPage(parser, strUrl, fetched);
             bFirstPage = false;
         }
-        else if (m_settings.nFollowCss != 0 && IsCssType(fetched.strContentType))
+        else if (bStylesheet)
         {
-            // A stylesheet belongs to the page that named it, so it is read whatever the crawl
-            // option says; only read pages name stylesheets.
-            if (bFirstPage)
-                parser.SetServerRoot(m_fetcher.GetServerRoot());
             parser.SetStylesheet(strUrl);
             (void)parser.ParseStylesheet(fetched.strLocalPath);
         }
@@ -167,6 +156,22 @@ bool CCrawlJob::Run()
     if (m_fetcher.StoredAny() && !Closing() && !SyncStoredFiles())
         bResult = false;
     return bResult;
+}
+
+void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched)
+{
+    parser.SetPage(strUrl);
+    // A page that cannot be read has been logged by the parser and gives no links.
+    if (fetched.bPageHeld)
+        parser.ParseText(m_fetcher.PageText());
+    else
+        (void)parser.ParseFile(fetched.strLocalPath);
+    if (m_settings.nFollowCss == 0)
+        return;
+    if (fetched.bPageHeld)
+        parser.ParseStylesText(m_fetcher.PageText());
+    else
+        (void)parser.ParseStyles(fetched.strLocalPath);
 }
 
 bool CCrawlJob::SyncStoredFiles()

@@ -75,6 +75,8 @@ private:
     // Nothing when a stop came before the first attempt: the address was never asked for.
     std::optional<FetchResult> FetchWithRetries();
     bool Closing() const;
+    // Reads a stored page for its links, and for what its style blocks name when asked to.
+    void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched);
     bool SyncStoredFiles();
     void ReadRobots(CLinkParser& parser);
 
