@@ -1,13 +1,13 @@
 #include "app/ProgressDisplay.h"
 
 #include "app/MainDlgIds.h"
+#include "app/ProgressText.h"
 #include "crawl/CrawlJob.h"
 #include "ui/TemplateDialog.h"
 
 #include <QListWidget>
 #include <QProgressBar>
 #include <algorithm>
-#include <cstdio>
 
 CProgressDisplay::CProgressDisplay(CTemplateDialog& dialog) : m_dialog(dialog) {}
 
@@ -72,9 +72,7 @@ void CProgressDisplay::ShowRate(double dRate)
     if (dRate == m_dLastRate)
         return;
     m_dLastRate = dRate;
-    char text[64];
-    std::snprintf(text, sizeof text, "%3.2f KBps", dRate * 0.001);
-    m_dialog.SetDlgItemText(IDC_RATE, text);
+    m_dialog.SetDlgItemText(IDC_RATE, QString::fromStdString(ProgressText::Rate(dRate)));
 }
 
 void CProgressDisplay::ShowCounts(const CCrawlJob& job)
@@ -101,10 +99,7 @@ void CProgressDisplay::ShowFileProgress(const CCrawlJob& job)
     if (nExpected != 0)
     {
         const long long nReceived = job.GetBytesReceived();
-        char text[512];
-        std::snprintf(text, sizeof text, "%.1f of %.1fk (%.1f%%)", double(nReceived) / 1024,
-                      double(nExpected) / 1024, 100.0 * double(nReceived) / double(nExpected));
-        m_strProgress = text;
+        m_strProgress = ProgressText::FileProgress(nReceived, nExpected);
         // 64 bits: a 32-bit product overflows above 21,474,836 bytes.
         m_nPercent = int(std::clamp(100 * nReceived / nExpected, 0LL, 100LL));
     }

@@ -1,27 +1,29 @@
 #include "cli/ProgressLine.h"
 
+#include "app/ProgressText.h"
+
 #include <cstdio>
 
 std::string FormatProgressLine(const ProgressSnapshot& progress, size_t width)
 {
-    char head[160];
-    int length = std::snprintf(head, sizeof head, "[%ld done, %ld pending] %3.2f KBps ", progress.nProcessed,
-                               progress.nPending, progress.dRate * 0.001);
-    std::string line(head, static_cast<size_t>(length));
+    char counts[96];
+    int length = std::snprintf(counts, sizeof counts, "[%ld done, %ld pending] ", progress.nProcessed,
+                               progress.nPending);
+    std::string line(counts, static_cast<size_t>(length));
+    line += ProgressText::Rate(progress.dRate) + ' ';
 
-    char bytes[96];
     if (progress.nBytesExpected > 0)
     {
-        const double percent = 100.0 * static_cast<double>(progress.nBytesReceived) /
-                               static_cast<double>(progress.nBytesExpected);
-        length = std::snprintf(bytes, sizeof bytes, "%.1f of %.1fk (%.1f%%) ",
-                               progress.nBytesReceived / 1024.0, progress.nBytesExpected / 1024.0, percent);
+        line += ProgressText::FileProgress(progress.nBytesReceived, progress.nBytesExpected);
     }
     else
     {
-        length = std::snprintf(bytes, sizeof bytes, "%.1fk ", progress.nBytesReceived / 1024.0);
+        char bytes[64];
+        length =
+            std::snprintf(bytes, sizeof bytes, "%.1fk", static_cast<double>(progress.nBytesReceived) / 1024);
+        line.append(bytes, static_cast<size_t>(length));
     }
-    line.append(bytes, static_cast<size_t>(length));
+    line += ' ';
     line += progress.strCurrentUrl;
 
     if (line.size() <= width)
