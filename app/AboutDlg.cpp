@@ -1,6 +1,6 @@
 #include "app/AboutDlg.h"
 
-#include "app/MainApp.h"
+#include "run/MainApp.h"
 #include "ui/LinkLabels.h"
 
 #include <QLabel>

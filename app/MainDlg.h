@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/FrontEnd.h"
 #include "app/MainDlgIds.h"
 #include "app/OptionsPanel.h"
 #include "app/ProgressDisplay.h"
 #include "crawl/CrawlOwner.h"
 #include "platform/gui/TrayShell.h"
+#include "run/FrontEnd.h"
 #include "ui/AnimTrayIcon.h"
 #include "ui/TemplateDialog.h"
 

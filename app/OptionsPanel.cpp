@@ -1,8 +1,8 @@
 #include "app/OptionsPanel.h"
 
-#include "app/MainApp.h"
 #include "app/MainDlgIds.h"
 #include "res/StringTable.h"
+#include "run/MainApp.h"
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 #include "ui/FilterDlg.h"

@@ -1,8 +1,8 @@
 #include "app/ProgressDisplay.h"
 
 #include "app/MainDlgIds.h"
-#include "app/ProgressText.h"
 #include "crawl/CrawlJob.h"
+#include "run/ProgressText.h"
 #include "ui/TemplateDialog.h"
 
 #include <QListWidget>

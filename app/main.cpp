@@ -1,7 +1,7 @@
-#include "app/MainApp.h"
 #include "app/MainDlg.h"
 #include "platform/gui/QtMessagePresenter.h"
 #include "platform/gui/QtTranslations.h"
+#include "run/MainApp.h"
 
 #include <QApplication>
 #include <QStringList>

@@ -1,8 +1,5 @@
 #include "cli/ConsoleRun.h"
 
-#include "app/MainApp.h"
-#include "app/RunPath.h"
-#include "app/ShortcutFile.h"
 #include "cli/InterruptSignals.h"
 #include "cli/PasswordPrompt.h"
 #include "cli/ProgressLine.h"
@@ -10,6 +7,9 @@
 #include "crawl/InternetThread.h"
 #include "platform/FileSystem.h"
 #include "platform/UrlParts.h"
+#include "run/MainApp.h"
+#include "run/RunPath.h"
+#include "run/ShortcutFile.h"
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 

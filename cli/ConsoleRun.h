@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/FrontEnd.h"
 #include "cli/CliOptions.h"
 #include "crawl/CrawlOwner.h"
 #include "parse/LinkReportFile.h"
+#include "run/FrontEnd.h"
 
 #include <condition_variable>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "cli/ProgressLine.h"
 
-#include "app/ProgressText.h"
+#include "run/ProgressText.h"
 
 #include <cstdio>
 

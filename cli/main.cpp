@@ -1,7 +1,7 @@
-#include "app/MainApp.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleRun.h"
 #include "platform/ConsoleMessagePresenter.h"
+#include "run/MainApp.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
 // Fetches one address into a folder the way a run stores it, and prints the bytes stored.
 //
 //     bench_fetch_file ADDRESS DESTINATION/
-#include "app/FrontEnd.h"
-#include "app/MainApp.h"
 #include "crawl/PageFetcher.h"
 #include "platform/PathParts.h"
+#include "run/FrontEnd.h"
+#include "run/MainApp.h"
 #include "settings/RunSettings.h"
 
 #include <cstdio>

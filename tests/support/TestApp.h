@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/FrontEnd.h"
-#include "app/MainApp.h"
 #include "platform/FileSystem.h"
+#include "run/FrontEnd.h"
+#include "run/MainApp.h"
 #include "settings/RunSettings.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TempDir.h"

@@ -1,8 +1,8 @@
 // Renders the main window (idle, with options, running) and the About box to PNG files, for the
 // documentation. Usage: harvestly_screenshots OUTPUT_FOLDER
 #include "app/AboutDlg.h"
-#include "app/MainApp.h"
 #include "app/MainDlg.h"
+#include "run/MainApp.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
 #include "support/gui/ShellRecorders.h"

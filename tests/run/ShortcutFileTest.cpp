@@ -1,4 +1,4 @@
-#include "app/ShortcutFile.h"
+#include "run/ShortcutFile.h"
 
 #include "support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "app/SessionLog.h"
+#include "run/SessionLog.h"
 
 #include "support/TestApp.h"
 

@@ -1,12 +1,12 @@
-#include "app/RunPath.h"
+#include "run/RunPath.h"
 
-#include "app/MainApp.h"
-#include "app/SessionLog.h"
-#include "app/ShortcutFile.h"
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
 #include "crawl/PageFetcher.h"
 #include "platform/FileSystem.h"
+#include "run/MainApp.h"
+#include "run/SessionLog.h"
+#include "run/ShortcutFile.h"
 #include "settings/RunSettings.h"
 
 namespace RunPath

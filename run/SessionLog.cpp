@@ -1,6 +1,6 @@
-#include "app/SessionLog.h"
+#include "run/SessionLog.h"
 
-#include "app/MainApp.h"
+#include "run/MainApp.h"
 
 namespace SessionLog
 {

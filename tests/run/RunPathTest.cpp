@@ -1,4 +1,4 @@
-#include "app/RunPath.h"
+#include "run/RunPath.h"
 
 #include "crawl/CrawlJob.h"
 #include "crawl/CrawlOwner.h"

@@ -53,7 +53,7 @@ TEST(MainApp, TheProgramsNameTheirBoxesAfterTheirExecutable)
     app.MessageBox("Own", MsgButtons::Ok, MsgIcon::None, "Complete");
     app.SetMessagePresenter(nullptr);
     ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_EQ(boxes.Shown()[0].caption, "test_app");
+    EXPECT_EQ(boxes.Shown()[0].caption, "test_run");
     EXPECT_EQ(boxes.Shown()[1].caption, "Complete");
 }
 

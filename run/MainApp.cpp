@@ -1,10 +1,10 @@
-#include "app/MainApp.h"
+#include "run/MainApp.h"
 
-#include "app/FrontEnd.h"
 #include "platform/ConsoleMessagePresenter.h"
 #include "platform/LocalFile.h"
 #include "platform/TimeFormat.h"
 #include "res/StringTable.h"
+#include "run/FrontEnd.h"
 
 #include <cstdio>
 

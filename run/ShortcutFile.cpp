@@ -1,4 +1,4 @@
-#include "app/ShortcutFile.h"
+#include "run/ShortcutFile.h"
 
 #include "platform/FileSystem.h"
 #include "platform/LocalFile.h"

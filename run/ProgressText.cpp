@@ -1,4 +1,4 @@
-#include "app/ProgressText.h"
+#include "run/ProgressText.h"
 
 #include <cstdio>
 
