@@ -5,7 +5,6 @@
 #include "app/ShortcutFile.h"
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
-#include "crawl/PageFetcher.h"
 #include "platform/FileSystem.h"
 #include "settings/RunSettings.h"
 
@@ -23,7 +22,7 @@ Destination CheckDestination(std::string& strDestination, const std::function<bo
         return FileSystem::IsDirectory(strDestination) ? Destination::Ready : Destination::NotAFolder;
     if (!askToCreate())
         return Destination::Declined;
-    return CPageFetcher::CreatePath(strDestination) ? Destination::Ready : Destination::CannotCreate;
+    return FileSystem::CreatePath(strDestination) ? Destination::Ready : Destination::CannotCreate;
 }
 
 Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const Request& request)
