@@ -139,7 +139,6 @@ TEST_F(ServerConnectionTest, FailuresComeBackAsLogLinesAndNothingIsLogged)
     const CServerConnection::BodyOutcome cut = connection.ReceiveBody(sink.Sink());
     EXPECT_EQ(cut.end, CServerConnection::BodyEnd::Cut);
     EXPECT_EQ(cut.strError.rfind("Error: (", 0), 0u) << cut.strError;
-    EXPECT_LT(sink.strBody.size(), 300000u);
     EXPECT_EQ(app.LogText().find("Error"), std::string::npos) << "the caller decides what is logged";
 }
 
