@@ -73,8 +73,7 @@ bool CCrawlJob::Run()
     if (start.ext.empty() && !start.fname.empty())
     {
         m_fetcher.SetStartDir(strStartDir);
-        m_fetcher.SetUrl(m_strStartUrl);
-        if (m_fetcher.ProbeDirectory())
+        if (m_fetcher.ProbeDirectory(m_strStartUrl))
         {
             m_strStartUrl += '/';
             strStartDir = FolderOf(m_strStartUrl);
@@ -102,11 +101,9 @@ bool CCrawlJob::Run()
         if (m_visited.Contains(strUrl))
             continue;
         m_visited.Add(strUrl);
-        m_fetcher.SetUrl(strUrl);
 
         // A page about to be read for links is kept in memory as it is written.
-        m_fetcher.SetHoldPages(m_bCrawl || bFirstPage);
-        const std::optional<FetchResult> attempted = FetchWithRetries();
+        const std::optional<FetchResult> attempted = FetchWithRetries(strUrl, m_bCrawl || bFirstPage);
         // A stop that came before the address was asked for ends the run as a stop seen above does.
         if (!attempted)
             break;
@@ -163,13 +160,13 @@ void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const F
     parser.SetPage(strUrl);
     // A page that cannot be read has been logged by the parser and gives no links.
     if (fetched.bPageHeld)
-        parser.ParseText(m_fetcher.PageText());
+        parser.ParseText(fetched.strPageText);
     else
         (void)parser.ParseFile(fetched.strLocalPath);
     if (m_settings.nFollowCss == 0)
         return;
     if (fetched.bPageHeld)
-        parser.ParseStylesText(m_fetcher.PageText());
+        parser.ParseStylesText(fetched.strPageText);
     else
         (void)parser.ParseStyles(fetched.strLocalPath);
 }
@@ -227,7 +224,7 @@ bool CCrawlJob::IsCssType(const std::string& strContentType)
     return MediaType(strContentType) == "text/css";
 }
 
-std::optional<FetchResult> CCrawlJob::FetchWithRetries()
+std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl, bool bHoldPage)
 {
     std::uint32_t nAttempts = 0;
     FetchResult fetched;
@@ -240,7 +237,7 @@ std::optional<FetchResult> CCrawlJob::FetchWithRetries()
             // The last attempt failed: the address stays failed.
             return fetched;
         }
-        fetched = m_fetcher.Download();
+        fetched = m_fetcher.Download(strUrl, bHoldPage);
         // Once the program is closing, no further attempt is made.
         if (Closing())
             return fetched;

@@ -52,7 +52,6 @@ public:
     bool GetCrawl() const { return m_bCrawl; }
     const std::string& GetStartUrl() const { return m_strStartUrl; }
     const std::string& GetDestDir() const { return m_strDestDir; }
-    const CPageFetcher& GetFetcher() const { return m_fetcher; }
     bool GetHtmlWithParameters() const { return m_settings.nHtmlWithParameters != 0; }
     bool GetFollowCss() const { return m_settings.nFollowCss != 0; }
     bool GetRobots() const { return m_settings.nRobots != 0; }
@@ -73,7 +72,7 @@ public:
 private:
     void SetCurrentUrl(const std::string& strUrl);
     // Nothing when a stop came before the first attempt: the address was never asked for.
-    std::optional<FetchResult> FetchWithRetries();
+    std::optional<FetchResult> FetchWithRetries(const std::string& strUrl, bool bHoldPage);
     bool Closing() const;
     // Reads a stored page for its links, and for what its style blocks name when asked to.
     void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched);

@@ -17,9 +17,10 @@ struct FetchResult
     // A folder page stored only to be read for links (under a private name beside temp.html, so a
     // temp.html already there is left alone), to be deleted once it has been read.
     bool bTemporary = false;
-    // The stored body of a text/html page is also in the fetcher's PageText(), so the page can be
-    // read for links without reading the file back.
+    // strPageText holds the stored body of a text/html page, so the page can be read for links
+    // without reading the file back. Asked for by the caller; a page beyond the bound is not held.
     bool bPageHeld = false;
-    // The log line of a failure; empty when bOk.
+    std::string strPageText;
+    // The log line of a failure (its last, when it wrote more than one); empty when bOk.
     std::string strError;
 };

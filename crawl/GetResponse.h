@@ -7,7 +7,7 @@
 // What one GET came to, as far as the fetcher reads it before the body.
 struct GetResponse
 {
-    // The exchange completed, a 404 included. False: it failed and was reported.
+    // The exchange completed, a 404 included. False: it failed, and strError is its log line.
     bool bOk = false;
     // The server's status code; 0 when there was no answer.
     long nStatus = 0;
@@ -17,4 +17,5 @@ struct GetResponse
     // The Last-Modified time, when the server gave a readable one.
     std::optional<std::int64_t> lastModified;
     std::string strContentType;
+    std::string strError;
 };

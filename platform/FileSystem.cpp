@@ -39,6 +39,25 @@ bool CreateDirectory(const std::string& path, SystemError* error)
     return ::mkdir(path.c_str(), 0777) == 0 || Report(error);
 }
 
+bool CreatePath(const std::string& path, SystemError* error)
+{
+    const size_t lastSlash = path.rfind('/');
+    if (lastSlash == std::string::npos)
+        return true;
+    const std::string folder = path.substr(0, lastSlash + 1);
+    // Most files go to a folder that exists already: one look settles that for every level.
+    if (folder.size() > 1 && Exists(folder.substr(0, folder.size() - 1)))
+        return true;
+    // A leading '/' is the root, which always exists.
+    for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
+    {
+        const std::string prefix = folder.substr(0, slash);
+        if (!Exists(prefix) && !CreateDirectory(prefix, error))
+            return false;
+    }
+    return true;
+}
+
 bool Delete(const std::string& path, SystemError* error)
 {
     return ::unlink(path.c_str()) == 0 || Report(error);

@@ -16,6 +16,8 @@ namespace FileSystem
 bool Exists(const std::string& path); // a file or directory whose attributes can be read
 bool IsDirectory(const std::string& path);
 bool CreateDirectory(const std::string& path, SystemError* error = nullptr);
+// Creates every missing folder on the way to the last '/' of `path`.
+bool CreatePath(const std::string& path, SystemError* error = nullptr);
 bool Delete(const std::string& path, SystemError* error = nullptr);
 bool Move(const std::string& from, const std::string& to, SystemError* error = nullptr);
 std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* error = nullptr);

@@ -2,7 +2,6 @@
 
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
-#include "crawl/PageFetcher.h"
 #include "platform/FileSystem.h"
 #include "run/MainApp.h"
 #include "run/SessionLog.h"
@@ -23,7 +22,7 @@ Destination CheckDestination(std::string& strDestination, const std::function<bo
         return FileSystem::IsDirectory(strDestination) ? Destination::Ready : Destination::NotAFolder;
     if (!askToCreate())
         return Destination::Declined;
-    return CPageFetcher::CreatePath(strDestination) ? Destination::Ready : Destination::CannotCreate;
+    return FileSystem::CreatePath(strDestination) ? Destination::Ready : Destination::CannotCreate;
 }
 
 Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const Request& request)

@@ -20,6 +20,8 @@ protected:
         bool bNotFound = false;
         std::string strType;
         bool bTemporary = false;
+        std::string strLocalPath;
+        std::string strError;
     };
 
     // Settings are read when the fetcher is built: store them first.
@@ -33,9 +35,20 @@ protected:
 
     Outcome Fetch(CPageFetcher& fetcher, const std::string& path)
     {
-        fetcher.SetUrl(server.Url(path));
-        const FetchResult fetched = fetcher.Download();
-        return {fetched.bOk, fetched.bNotFound, fetched.strContentType, fetched.bTemporary};
+        const FetchResult fetched = fetcher.Download(server.Url(path), false);
+        return {fetched.bOk,        fetched.bNotFound,    fetched.strContentType,
+                fetched.bTemporary, fetched.strLocalPath, fetched.strError};
+    }
+
+    // The error log's last line, without its time.
+    std::string LastLogLine() const
+    {
+        std::string log = app.LogText();
+        if (!log.empty() && log.back() == '\n')
+            log.pop_back();
+        const std::string line = log.substr(log.rfind('\n') + 1);
+        const size_t text = line.find(" : ");
+        return text == std::string::npos ? line : line.substr(text + 3);
     }
 
     std::string Local(const std::string& relative) const { return app.Destination() + relative; }

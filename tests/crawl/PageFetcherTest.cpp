@@ -6,51 +6,6 @@ namespace
 
 using PageFetcherTest = FetchTest;
 
-TEST_F(PageFetcherTest, SendGetReadsTheHeadersAndLeavesTheBodyToReadChunk)
-{
-    TestResponse page = Dated("0123456789", 784111777, "text/html; charset=iso-8859-1");
-    server.Serve("/a/p.html", page);
-    auto pFetcher = MakeFetcher();
-    pFetcher->EnsureSession();
-    ASSERT_TRUE(pFetcher->EnsureConnection());
-    EXPECT_EQ(pFetcher->GetServerRoot(), server.Url()); // the port is kept
-
-    const GetResponse response = pFetcher->SendGet("/a/p.html");
-    ASSERT_TRUE(response.bOk);
-    EXPECT_FALSE(response.bNotFound);
-    EXPECT_EQ(response.nLength, 10);
-    EXPECT_EQ(response.lastModified, std::optional<std::int64_t>(784111777));
-    EXPECT_EQ(response.strContentType, "text/html; charset=iso-8859-1");
-
-    char buffer[4];
-    EXPECT_EQ(pFetcher->ReadChunk(buffer, 4), 4u);
-    EXPECT_EQ(std::string(buffer, 4), "0123");
-    pFetcher->CloseRequest();
-    EXPECT_EQ(pFetcher->ReadChunk(buffer, 4), 0u);
-    pFetcher->CloseAll();
-    pFetcher->CloseAll(); // harmless when nothing is open
-
-    const std::vector<TestRequest> requests = server.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].version, "HTTP/1.0");
-    EXPECT_EQ(requests[0].Header("User-Agent"), app.App().GetVersionText());
-    EXPECT_EQ(requests[0].Header("Accept"), "*/*");
-}
-
-TEST_F(PageFetcherTest, MissingLengthAndDateReadAsZeroAndUnknown)
-{
-    TestResponse page = TestResponse::Ok("body");
-    page.bNoLength = true;
-    server.Serve("/a/p.html", page);
-    auto pFetcher = MakeFetcher();
-    pFetcher->EnsureSession();
-    ASSERT_TRUE(pFetcher->EnsureConnection());
-    const GetResponse response = pFetcher->SendGet("/a/p.html");
-    ASSERT_TRUE(response.bOk);
-    EXPECT_EQ(response.nLength, 0);
-    EXPECT_EQ(response.lastModified, std::nullopt);
-}
-
 TEST_F(PageFetcherTest, NotFoundUnauthorizedAndRefusedEachLeaveTheirLogLine)
 {
     TestResponse secret = TestResponse::Ok("secret");
@@ -61,11 +16,12 @@ TEST_F(PageFetcherTest, NotFoundUnauthorizedAndRefusedEachLeaveTheirLogLine)
     const Outcome missing = Fetch(*pFetcher, "/a/missing.html");
     EXPECT_TRUE(missing.bOk);
     EXPECT_TRUE(missing.bNotFound);
-    EXPECT_EQ(pFetcher->GetLastError(), "Link not found: /a/missing.html");
+    EXPECT_EQ(LastLogLine(), "Link not found: /a/missing.html");
     EXPECT_FALSE(FileSystem::Exists(Local("missing.html")));
 
-    EXPECT_FALSE(Fetch(*pFetcher, "/a/secret.html").bOk);
-    EXPECT_EQ(pFetcher->GetLastError(), "Error: Exiting with CTearException(401)");
+    const Outcome refused = Fetch(*pFetcher, "/a/secret.html");
+    EXPECT_FALSE(refused.bOk);
+    EXPECT_EQ(refused.strError, "Error: Exiting with CTearException(401)");
     EXPECT_FALSE(FileSystem::Exists(Local("secret.html")));
 
     auto pAuthorised = MakeFetcher();
@@ -81,9 +37,10 @@ TEST_F(PageFetcherTest, NotFoundUnauthorizedAndRefusedEachLeaveTheirLogLine)
     }
     auto pRefused = MakeFetcher();
     pRefused->SetStartDir("http://127.0.0.1:" + std::to_string(closedPort) + "/a/");
-    pRefused->SetUrl("http://127.0.0.1:" + std::to_string(closedPort) + "/a/x.html");
-    EXPECT_FALSE(pRefused->Download().bOk);
-    EXPECT_EQ(pRefused->GetLastError().rfind("Error: (7) ", 0), 0u) << pRefused->GetLastError();
+    const FetchResult unreachable =
+        pRefused->Download("http://127.0.0.1:" + std::to_string(closedPort) + "/a/x.html", false);
+    EXPECT_FALSE(unreachable.bOk);
+    EXPECT_EQ(unreachable.strError.rfind("Error: (7) ", 0), 0u) << unreachable.strError;
 
     const std::string log = app.LogText();
     EXPECT_NE(log.find(" : Link not found: /a/missing.html\n"), std::string::npos);
@@ -96,10 +53,11 @@ TEST_F(PageFetcherTest, OnlyHttpStartFoldersConnectAndEachTryShowsTheBox)
 {
     auto pFetcher = MakeFetcher();
     pFetcher->SetStartDir("ftp://127.0.0.1/a/");
-    pFetcher->SetUrl("ftp://127.0.0.1/a/x.html");
-    EXPECT_FALSE(pFetcher->Download().bOk);
-    EXPECT_FALSE(pFetcher->Download().bOk);
-    EXPECT_EQ(pFetcher->GetLastError(), "Error: Exiting with CTearException(1)");
+    EXPECT_FALSE(pFetcher->Download("ftp://127.0.0.1/a/x.html", false).bOk);
+    const FetchResult second = pFetcher->Download("ftp://127.0.0.1/a/x.html", false);
+    EXPECT_FALSE(second.bOk);
+    EXPECT_EQ(second.strError, "Error: Exiting with CTearException(1)");
+    EXPECT_EQ(LastLogLine(), "Error: Exiting with CTearException(1)");
 
     const std::vector<MessageRequest> boxes = app.Boxes().Shown();
     ASSERT_EQ(boxes.size(), 2u);
@@ -115,13 +73,9 @@ TEST_F(PageFetcherTest, ProbeAsksForTheFolderAndKeepsTheSlash)
     auto pFetcher = MakeFetcher();
     pFetcher->SetStartDir(server.Url("/"));
 
-    pFetcher->SetUrl(server.Url("/docs"));
-    EXPECT_TRUE(pFetcher->ProbeDirectory());
-    EXPECT_EQ(pFetcher->GetUrl(), server.Url("/docs/"));
-
-    pFetcher->SetUrl(server.Url("/nodir"));
-    EXPECT_FALSE(pFetcher->ProbeDirectory());
-    EXPECT_EQ(pFetcher->GetLastError(), "Link not found: /nodir/");
+    EXPECT_TRUE(pFetcher->ProbeDirectory(server.Url("/docs")));
+    EXPECT_FALSE(pFetcher->ProbeDirectory(server.Url("/nodir")));
+    EXPECT_EQ(LastLogLine(), "Link not found: /nodir/");
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/docs/", "/nodir/"}));
 }
 
@@ -156,30 +110,26 @@ TEST_F(PageFetcherTest, TheResultNamesTheLocalFileAndAFailuresLogLine)
     server.Serve("/a/p.gif", TestResponse::Ok("gif", "image/gif"));
     auto pFetcher = MakeFetcher();
 
-    pFetcher->SetUrl(server.Url("/a/p.gif"));
-    const FetchResult stored = pFetcher->Download();
+    const FetchResult stored = pFetcher->Download(server.Url("/a/p.gif"), false);
     EXPECT_TRUE(stored.bOk);
     EXPECT_EQ(stored.strLocalPath, Local("p.gif"));
     EXPECT_EQ(stored.strContentType, "image/gif");
     EXPECT_EQ(stored.strError, "");
 
-    pFetcher->SetUrl(server.Url("/a/"));
-    const FetchResult folder = pFetcher->Download();
+    const FetchResult folder = pFetcher->Download(server.Url("/a/"), false);
     EXPECT_TRUE(folder.bTemporary);
     // Read for links under a private name beside temp.html, which stays whatever is there.
     EXPECT_EQ(folder.strLocalPath, FileSystem::PartialPath(Local("temp.html")));
     EXPECT_EQ(ReadWholeFile(folder.strLocalPath), "<a href=x.html>");
 
-    pFetcher->SetUrl(server.Url("/a/gone.gif"));
-    const FetchResult missing = pFetcher->Download();
+    const FetchResult missing = pFetcher->Download(server.Url("/a/gone.gif"), false);
     EXPECT_TRUE(missing.bOk);
     EXPECT_TRUE(missing.bNotFound);
     EXPECT_EQ(missing.strError, "") << "a missing file is no failure";
 
-    pFetcher->SetUrl(server.Url("/a/../up.gif"));
-    const FetchResult refused = pFetcher->Download();
+    const FetchResult refused = pFetcher->Download(server.Url("/a/../up.gif"), false);
     EXPECT_FALSE(refused.bOk);
-    EXPECT_EQ(refused.strError, pFetcher->GetLastError());
+    EXPECT_EQ(refused.strError, LastLogLine());
     EXPECT_NE(refused.strError.find("outside the destination folder"), std::string::npos);
 }
 

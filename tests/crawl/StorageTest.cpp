@@ -21,63 +21,6 @@ namespace
 
 using StorageTest = FetchTest;
 
-TEST(LocalNames, MapAddressesBelowTheStartFolderIntoTheDestination)
-{
-    struct Case
-    {
-        const char* url;
-        const char* dest;
-        bool bIndex;
-        const char* expected;
-        bool bTemporary;
-    };
-    const Case cases[] = {
-        {"http://host/a/x/y.html", "/d/", false, "/d/x/y.html", false},
-        {"http://host/a/x/y.html", "/d", false, "/d/x/y.html", false},
-        {"http://host/a/", "/d/", false, "/d/temp.html", true},
-        {"http://host/a/", "/d/", true, "/d/index.html", false},
-        {"http://host/a/sub/", "/d/", true, "/d/sub/index.html", false},
-        {"http://host/a//b.html", "/d/", false, "/d/b.html", false},
-        {"http://host/a///b.html", "/d/", false, "/d//b.html", false},
-        {"http://host/a/page.asp?x=1", "/d/", false, "/d/page.asp?x=1", false},
-        {"http://host/a/noext", "/d/", false, "/d/noext", false},
-        {"http://host/a", "/d/", false, "/d/temp.html", true}, // shorter than the start folder
-    };
-    CTestApp app;
-    for (const Case& c : cases)
-    {
-        app.StoreDword(kValueNoNameAsIndex, c.bIndex ? 1 : 0);
-        CPageFetcher fetcher(app.App(), app.Settings());
-        fetcher.SetStartDir("http://host/a/");
-        fetcher.SetDestDir(c.dest);
-        fetcher.SetUrl(c.url);
-        bool bTemporary = !c.bTemporary;
-        fetcher.MakeLocalName(bTemporary);
-        EXPECT_EQ(fetcher.GetLocalPath(), c.expected) << c.url;
-        EXPECT_EQ(bTemporary, c.bTemporary) << c.url;
-    }
-}
-
-TEST(LocalNames, HtmlByNameAndNestedFolders)
-{
-    for (const char* html : {"/d/a.htm", "/d/a.html", "/d/a.shtm", "/d/a.shtml", "/d/x.y.html"})
-        EXPECT_TRUE(CPageFetcher::IsHtmlName(html)) << html;
-    for (const char* other : {"/d/a.HTM", "/d/a.gif", "/d/a.html/x", "/d/html", "/d/a.ht"})
-        EXPECT_FALSE(CPageFetcher::IsHtmlName(other)) << other;
-
-    CTempDir dir;
-    EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/z/page.html"));
-    EXPECT_TRUE(FileSystem::IsDirectory(dir / "x/y/z"));
-    EXPECT_FALSE(FileSystem::Exists(dir / "x/y/z/page.html"));
-    EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/z/page.html"));      // already there
-    EXPECT_TRUE(CPageFetcher::CreatePath(dir / "x/y/../w/v/page.html")); // each missing level
-    EXPECT_TRUE(FileSystem::IsDirectory(dir / "x/w/v"));
-    EXPECT_TRUE(CPageFetcher::FileExists(dir / "x/y"));
-
-    WriteWholeFile(dir / "blocker", "file");
-    EXPECT_FALSE(CPageFetcher::CreatePath(dir / "blocker/sub/page.html"));
-}
-
 TEST_F(StorageTest, SkipExistingSendsNoRequestForAPresentCopy)
 {
     server.Serve("/a/x/y.html", TestResponse::Ok("server page"));
@@ -109,8 +52,6 @@ TEST_F(StorageTest, DateModesCompareTheServerDateWithTheLocalCopy)
     server.Serve("/a/p.html", Dated("first", t));
     app.StoreDword(kValueFileCheck, 1);
     auto pFetcher = MakeFetcher();
-    EXPECT_TRUE(pFetcher->ByDate());
-    EXPECT_FALSE(pFetcher->RenameOld());
 
     ASSERT_TRUE(Fetch(*pFetcher, "/a/p.html").bOk);
     EXPECT_EQ(ReadWholeFile(Local("p.html")), "first");
@@ -141,7 +82,6 @@ TEST_F(StorageTest, RenameOldStampsTheOldCopyWithItsOwnTime)
     const std::time_t t = 1600000000;
     app.StoreDword(kValueFileCheck, 2);
     auto pFetcher = MakeFetcher();
-    EXPECT_TRUE(pFetcher->RenameOld());
 
     server.Serve("/a/p.html", Dated("old", t));
     ASSERT_TRUE(Fetch(*pFetcher, "/a/p.html").bOk);
@@ -222,7 +162,7 @@ TEST_F(StorageTest, ACutTransferIsDeletedAndKeepsTheOldCopyWithOrWithoutALength)
             EXPECT_FALSE(outcome.bOk) << name << mode;
             EXPECT_EQ(pFetcher->GetBytesReceived(), 0) << name << mode;
             EXPECT_EQ(pFetcher->GetBytesExpected(), name == std::string("short.html") ? 1000 : 0);
-            EXPECT_EQ(pFetcher->GetLastError(), "File not complete, deleting [" + Local(name) + "]");
+            EXPECT_EQ(outcome.strError, "File not complete, deleting [" + Local(name) + "]");
             const std::set<std::string> expected =
                 mode == 0 ? std::set<std::string>{} : std::set<std::string>{name};
             EXPECT_EQ(FilesIn(app.Destination()), expected) << name << mode;
@@ -284,9 +224,9 @@ TEST_F(StorageTest, NamelessAddressesBecomeIndexOrTemporaryPages)
     auto pTemp = MakeFetcher();
     const Outcome temporary = Fetch(*pTemp, "/a/");
     EXPECT_TRUE(temporary.bTemporary);
-    EXPECT_EQ(ReadWholeFile(pTemp->GetLocalPath()), "<html>folder</html>");
-    EXPECT_EQ(pTemp->GetLocalPath().rfind(app.Destination(), 0), 0u) << "stored in the folder it names";
-    FileSystem::Delete(pTemp->GetLocalPath());
+    EXPECT_EQ(ReadWholeFile(temporary.strLocalPath), "<html>folder</html>");
+    EXPECT_EQ(temporary.strLocalPath.rfind(app.Destination(), 0), 0u) << "stored in the folder it names";
+    FileSystem::Delete(temporary.strLocalPath);
 
     app.StoreDword(kValueNoNameAsIndex, 1);
     auto pIndex = MakeFetcher();
@@ -314,7 +254,7 @@ TEST_F(StorageTest, AFolderPageReadForLinksLeavesATempHtmlAlone)
             ASSERT_TRUE(outcome.bOk) << mode << folder;
             EXPECT_TRUE(outcome.bTemporary);
             EXPECT_EQ(outcome.strType, "text/html");
-            const std::string page = pFetcher->GetLocalPath();
+            const std::string page = outcome.strLocalPath;
             EXPECT_EQ(ReadWholeFile(page),
                       std::string("<html>") + (folder[3] ? "sub " : "") + "folder</html>")
                 << "the folder page is what is read for links, in mode " << mode;
@@ -340,7 +280,8 @@ TEST_F(StorageTest, TheBodyIsNeverWrittenThroughALinkAtItsPartialName)
         ASSERT_EQ(::symlink(victim.c_str(), name.c_str()), 0) << name;
 
     auto pFetcher = MakeFetcher();
-    ASSERT_TRUE(Fetch(*pFetcher, "/a/ok.html").bOk) << pFetcher->GetLastError();
+    const Outcome ok = Fetch(*pFetcher, "/a/ok.html");
+    ASSERT_TRUE(ok.bOk) << ok.strError;
     EXPECT_EQ(ReadWholeFile(victim), "not to be overwritten");
     EXPECT_EQ(ReadWholeFile(Local("ok.html")), "from the server");
     struct stat info;
@@ -355,7 +296,8 @@ TEST_F(StorageTest, LongNamesAreStoredAndLeftoversOfAnInterruptedRunGo)
     {
         const std::string name = std::string(length - 5, 'l') + ".html";
         server.Serve("/a/" + name, TestResponse::Ok("long " + std::to_string(length)));
-        ASSERT_TRUE(Fetch(*pFetcher, "/a/" + name).bOk) << length << ": " << pFetcher->GetLastError();
+        const Outcome stored = Fetch(*pFetcher, "/a/" + name);
+        ASSERT_TRUE(stored.bOk) << length << ": " << stored.strError;
         EXPECT_EQ(ReadWholeFile(Local(name)), "long " + std::to_string(length));
     }
 
@@ -375,9 +317,9 @@ TEST_F(StorageTest, NothingIsWrittenOutsideTheDestination)
     auto pFetcher = MakeFetcher();
     for (const char* path : {"/a/../escape.html", "/a/x/../y.html"})
     {
-        pFetcher->SetUrl(server.Url(path));
-        EXPECT_FALSE(pFetcher->Download().bOk) << path;
-        EXPECT_NE(pFetcher->GetLastError().find("outside the destination folder"), std::string::npos);
+        const Outcome refused = Fetch(*pFetcher, path);
+        EXPECT_FALSE(refused.bOk) << path;
+        EXPECT_NE(refused.strError.find("outside the destination folder"), std::string::npos);
     }
     EXPECT_TRUE(server.Targets().empty());
     EXPECT_FALSE(FileSystem::Exists(app.Destination() + "../escape.html"));
@@ -394,11 +336,13 @@ TEST_F(StorageTest, UncreatableAndUnwritableFilesAreReportedAndLeaveNothing)
 
     FileSystem::CreateDirectory(Local("ro"));
     ::chmod(Local("ro").c_str(), 0555);
+    Outcome uncreatable;
     {
         CScopedNoDacOverride noOverride;
-        EXPECT_FALSE(Fetch(*pFetcher, "/a/ro/p.html").bOk);
+        uncreatable = Fetch(*pFetcher, "/a/ro/p.html");
     }
-    EXPECT_EQ(pFetcher->GetLastError(), "Unable to create file [" + Local("ro/p.html") + "], error [13].");
+    EXPECT_FALSE(uncreatable.bOk);
+    EXPECT_EQ(uncreatable.strError, "Unable to create file [" + Local("ro/p.html") + "], error [13].");
     ::chmod(Local("ro").c_str(), 0755);
 
     // A write that fails is a failed transfer even when no length says the file is short.
@@ -465,7 +409,7 @@ TEST_F(StorageTest, ClosingEndsATransferAfterItsBlock)
         // Whether or not a length says so, a body the closing program cut short is no copy.
         EXPECT_FALSE(outcome.bOk) << bKnownLength;
         EXPECT_FALSE(FileSystem::Exists(Local(path.substr(3)))) << bKnownLength;
-        EXPECT_EQ(pFetcher->GetLastError(), "File not complete, deleting [" + Local(path.substr(3)) + "]");
+        EXPECT_EQ(outcome.strError, "File not complete, deleting [" + Local(path.substr(3)) + "]");
         EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{})) << bKnownLength;
     }
     app.App().m_bClosing = false;
@@ -483,16 +427,18 @@ TEST_F(StorageTest, AStoredPageIsHeldInMemoryExactlyAsWrittenAndOnlyThen)
     app.StoreDword(kValueFileCheck, 1); // by date: a copy as new as the server's is kept
 
     auto pFetcher = MakeFetcher();
-    pFetcher->SetHoldPages(true);
+    bool bHold = true;
+    std::string heldText;
     auto held = [&](const std::string& path)
     {
-        pFetcher->SetUrl(server.Url(path));
-        const FetchResult fetched = pFetcher->Download();
+        const FetchResult fetched = pFetcher->Download(server.Url(path), bHold);
         EXPECT_TRUE(fetched.bOk) << path;
+        EXPECT_EQ(fetched.strPageText.empty(), !fetched.bPageHeld) << path;
+        heldText = fetched.strPageText;
         return fetched.bPageHeld;
     };
     ASSERT_TRUE(held("/a/page.html"));
-    EXPECT_EQ(pFetcher->PageText(), page);
+    EXPECT_EQ(heldText, page);
     EXPECT_EQ(ReadWholeFile(Local("page.html")), page);
     // Only the exact type is a page; a larger page is read back from its file.
     EXPECT_FALSE(held("/a/charset.html"));
@@ -502,7 +448,7 @@ TEST_F(StorageTest, AStoredPageIsHeldInMemoryExactlyAsWrittenAndOnlyThen)
     // The copy on disk is as new as the server's: it is not fetched, so nothing is held.
     EXPECT_FALSE(held("/a/page.html"));
     std::filesystem::remove(Local("page.html"));
-    pFetcher->SetHoldPages(false);
+    bHold = false;
     EXPECT_FALSE(held("/a/page.html"));
 }
 

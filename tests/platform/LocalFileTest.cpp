@@ -117,12 +117,30 @@ TEST(FileSystem, PartialNamesAreShortHiddenAndStablePerName)
     EXPECT_LE(name.size(), 40u);
     EXPECT_EQ(FileSystem::PartialPath("/d/sub/a.html").size(), partial.size());
 
-    EXPECT_EQ(FileSystem::PartialPath("/d/a.html"), FileSystem::PartialPath("/d/a.html"));
     EXPECT_NE(FileSystem::PartialPath("/d/a.html"), FileSystem::PartialPath("/d/b.html"));
     EXPECT_NE(FileSystem::PartialPath("/d/a.html"), FileSystem::PartialPath("/d/a.htm"));
     // The folder decides where, the name alone which: a moved mirror finds its leftovers again.
     EXPECT_EQ(FileSystem::PartialPath("/d/a.html").substr(3), FileSystem::PartialPath("/e/a.html").substr(3));
     EXPECT_EQ(FileSystem::PartialPath("a.html"), FileSystem::PartialPath("/d/a.html").substr(3));
+}
+
+TEST(FileSystem, CreatePathMakesEveryMissingFolderUpToTheLastSlash)
+{
+    CTempDir dir;
+    EXPECT_TRUE(FileSystem::CreatePath(dir / "x/y/z/page.html"));
+    EXPECT_TRUE(FileSystem::IsDirectory(dir / "x/y/z"));
+    EXPECT_FALSE(FileSystem::Exists(dir / "x/y/z/page.html"));
+    EXPECT_TRUE(FileSystem::CreatePath(dir / "x/y/z/page.html"));      // already there
+    EXPECT_TRUE(FileSystem::CreatePath(dir / "x/y/../w/v/page.html")); // each missing level
+    EXPECT_TRUE(FileSystem::IsDirectory(dir / "x/w/v"));
+    EXPECT_TRUE(FileSystem::CreatePath(dir / "q/r/")); // a folder name
+    EXPECT_TRUE(FileSystem::IsDirectory(dir / "q/r"));
+    EXPECT_TRUE(FileSystem::CreatePath("page.html")); // no folder at all
+
+    WriteWholeFile(dir / "blocker", "file");
+    SystemError error;
+    EXPECT_FALSE(FileSystem::CreatePath(dir / "blocker/sub/page.html", &error));
+    EXPECT_EQ(error.code, ENOTDIR);
 }
 
 TEST(FileSystem, CreatesMovesDeletesAndStampsFiles)

@@ -1,0 +1,223 @@
+#include "crawl/ServerConnection.h"
+
+#include "crawl/FetchSession.h"
+#include "crawl/TearException.h"
+#include "platform/EngineContext.h"
+#include "platform/HttpConnection.h"
+#include "platform/HttpRequest.h"
+#include "platform/InternetException.h"
+#include "platform/UrlParts.h"
+#include "settings/RunSettings.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace
+{
+
+constexpr const char* kRequestHeaders = "Accept: */*\r\nUser-Agent: Mozilla/3.0 (Win95; I)\r\n";
+constexpr size_t kMaxErrorText = 1023;
+// The unit of counting, rate and the closing check.
+constexpr size_t kBlockBytes = 256;
+
+std::string FailureLine(const CInternetException& e)
+{
+    return "Error: (" + std::to_string(e.m_nErrorCode) + ") " +
+           std::string(e.what()).substr(0, kMaxErrorText);
+}
+
+// Leading decimal digits with an optional sign, as a length; 0 when there are none.
+std::int64_t LeadingNumber(const std::string& strText)
+{
+    return std::strtoll(strText.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+CServerConnection::CServerConnection(IEngineContext& context, const RunSettings& settings)
+    : m_context(context), m_bAllowHttps(settings.nAllowHttps != 0), m_nWaitMs(settings.nWaitMs),
+      m_nLimitRate(settings.nLimitRate)
+{
+}
+
+CServerConnection::~CServerConnection()
+{
+    Close();
+}
+
+bool CServerConnection::Serves(const std::string& strAddress) const
+{
+    const std::optional<UrlParts> parts = UrlParts::Parse(strAddress);
+    return parts && (parts->scheme == "http" || (m_bAllowHttps && parts->scheme == "https"));
+}
+
+void CServerConnection::OpenSession()
+{
+    if (m_pSession)
+        return;
+    m_pSession = std::make_unique<CFetchSession>(m_context.GetVersionText());
+    HttpTransport transport;
+    transport.bVerifyPeer = m_bCheckCertificates;
+    transport.nMaxBytesPerSecond = m_nLimitRate;
+    m_pSession->SetTransport(transport);
+    // A server that keeps the transfer waiting must not hold up the program's tear-down.
+    m_pSession->SetCancel([this] { return m_context.IsClosing(); });
+}
+
+CServerConnection::ConnectOutcome CServerConnection::Connect(const std::string& strStartDir,
+                                                             const std::string& strUser,
+                                                             const std::string& strPassword)
+{
+    ConnectOutcome outcome;
+    const std::optional<UrlParts> parts = UrlParts::Parse(strStartDir);
+    if (!parts || !Serves(strStartDir))
+    {
+        outcome.bNotHttp = true;
+        outcome.strError = TearLogLine(CTearException::kNotHttp);
+        return outcome;
+    }
+    outcome.strServerRoot = parts->ServerRoot();
+    try
+    {
+        OpenSession();
+        if (!m_pConnection)
+            m_pConnection =
+                m_pSession->GetHttpConnection(parts->host, parts->port, strUser, strPassword, parts->scheme);
+        outcome.bOk = true;
+    }
+    catch (const CInternetException& e)
+    {
+        outcome.strError = FailureLine(e);
+    }
+    return outcome;
+}
+
+void CServerConnection::Send(const std::string& strObject)
+{
+    CloseRequest();
+    Pace();
+    m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
+    m_pFile->AddRequestHeaders(kRequestHeaders, true);
+    m_pFile->SendRequest();
+}
+
+GetResponse CServerConnection::Get(const std::string& strObject)
+{
+    GetResponse response;
+    try
+    {
+        Send(strObject);
+        response.nStatus = m_pFile->QueryStatusCode();
+        if (response.nStatus == 401)
+        {
+            response.strError = TearLogLine(CTearException::kAccessDenied);
+            return response;
+        }
+        response.bOk = true;
+        if (response.nStatus == 404)
+        {
+            CloseRequest();
+            response.bNotFound = true;
+            return response;
+        }
+        response.lastModified = m_pFile->QueryLastModified();
+        response.nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
+        response.strContentType = m_pFile->QueryHeader("Content-Type");
+    }
+    catch (const CInternetException& e)
+    {
+        response.bOk = false;
+        response.strError = FailureLine(e);
+    }
+    return response;
+}
+
+CServerConnection::BodyOutcome CServerConnection::ReceiveBody(const BlockSink& sink)
+{
+    char block[kBlockBytes];
+    while (m_pFile)
+    {
+        size_t nRead = 0;
+        try
+        {
+            nRead = m_pFile->Read(block, sizeof block);
+        }
+        catch (const CInternetException& e)
+        {
+            return {BodyEnd::Cut, FailureLine(e)};
+        }
+        if (nRead == 0)
+            break;
+        if (!sink(block, nRead))
+            return {BodyEnd::SinkStopped, {}};
+        if (m_context.IsClosing())
+            return {BodyEnd::Cut, {}};
+    }
+    return {};
+}
+
+std::optional<std::string> CServerConnection::ReadText(const std::string& strObject, size_t nMaxBytes)
+{
+    try
+    {
+        Send(strObject);
+        const long nStatus = m_pFile->QueryStatusCode();
+        if (nStatus < 200 || nStatus > 299)
+        {
+            CloseRequest();
+            return std::nullopt;
+        }
+        std::string strText;
+        char buffer[4096];
+        while (strText.size() < nMaxBytes)
+        {
+            const size_t nGot = m_pFile->Read(buffer, std::min(sizeof buffer, nMaxBytes - strText.size()));
+            if (nGot == 0)
+                break;
+            strText.append(buffer, nGot);
+        }
+        CloseRequest();
+        return strText;
+    }
+    catch (const CInternetException&)
+    {
+        // Unreadable counts as missing; the next fetch starts afresh and reports its own failure.
+        Close();
+        return std::nullopt;
+    }
+}
+
+void CServerConnection::CloseRequest()
+{
+    if (m_pFile)
+    {
+        m_pFile->Close();
+        m_pFile.reset();
+    }
+}
+
+void CServerConnection::Close()
+{
+    CloseRequest();
+    m_pConnection.reset();
+    m_pSession.reset();
+}
+
+void CServerConnection::Pace()
+{
+    const bool bFirst = !m_bRequested;
+    m_bRequested = true;
+    if (bFirst || m_nWaitMs == 0)
+        return;
+    // In short steps, so that a stop or the program's end is not kept waiting for the pause.
+    constexpr std::chrono::milliseconds kStep(50);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nWaitMs);
+    for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now())
+    {
+        if ((m_pStop != nullptr && m_pStop->load()) || m_context.IsClosing())
+            return;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kStep, end - now));
+    }
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "crawl/GetResponse.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class IEngineContext;
+struct RunSettings;
+class CFetchSession;
+class CHttpConnection;
+class CHttpRequest;
+
+// The network half of the fetcher: the session and the one connection to the start server, kept
+// alive from request to request, the request in progress, the credentials, the pause between
+// requests and the cut when the program closes. It knows nothing of files: a body is handed to a
+// sink block by block, so what is done with it (stored, held, counted) is the caller's.
+// Failures come back as the error log's line; nothing is logged here. Worker thread only.
+class CServerConnection
+{
+public:
+    // Takes a block of the body; false stops the transfer (the sink could not take it).
+    using BlockSink = std::function<bool(const char* pData, size_t nCount)>;
+
+    // How a body transfer ended: the server's orderly end, cut short (a failure of the client,
+    // named in strError, or the program closing), or stopped by the sink.
+    enum class BodyEnd
+    {
+        Whole,
+        Cut,
+        SinkStopped,
+    };
+    struct BodyOutcome
+    {
+        BodyEnd end = BodyEnd::Whole;
+        std::string strError;
+    };
+
+    struct ConnectOutcome
+    {
+        bool bOk = false;
+        // The start address is not one the fetcher serves (strError names it).
+        bool bNotHttp = false;
+        // "http://host" or "http://host:port": the port stays, so cutting the root off an
+        // address leaves the object path.
+        std::string strServerRoot;
+        std::string strError;
+    };
+
+    // Takes the wait between requests, the rate limit and whether https is served.
+    CServerConnection(IEngineContext& context, const RunSettings& settings);
+    ~CServerConnection();
+    CServerConnection(const CServerConnection&) = delete;
+    CServerConnection& operator=(const CServerConnection&) = delete;
+
+    // For this run, before its first request: whether certificates are checked (on unless asked
+    // otherwise), and the flag that cuts a pause between requests short.
+    void SetCheckCertificates(bool bCheck) { m_bCheckCertificates = bCheck; }
+    void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
+
+    // Whether `strAddress` has a scheme this connection serves.
+    bool Serves(const std::string& strAddress) const;
+    // Opens the session and the connection to the server of `strStartDir`, unless one is open.
+    ConnectOutcome Connect(const std::string& strStartDir, const std::string& strUser,
+                           const std::string& strPassword);
+    // One GET for `strObject` on the open connection, after the pause between requests. After a
+    // completed exchange other than a 404 the request stays open for ReceiveBody. A 401 is a
+    // failure (CTearException::kAccessDenied).
+    [[nodiscard]] GetResponse Get(const std::string& strObject);
+    // Hands the open request's body to `sink` in blocks until it ends; checks after every block
+    // whether the program is closing. Without an open request there is nothing to hand: Whole.
+    [[nodiscard]] BodyOutcome ReceiveBody(const BlockSink& sink);
+    // The body of `strObject`, up to `nMaxBytes`, when the server answers 2xx; nothing for any
+    // other answer or a failed exchange (after which the connection starts afresh).
+    std::optional<std::string> ReadText(const std::string& strObject, size_t nMaxBytes);
+
+    void CloseRequest();
+    // The request, the connection and the session.
+    void Close();
+
+private:
+    void OpenSession();
+    void Send(const std::string& strObject);
+    // Waits the pause between two requests, unless this is the run's first.
+    void Pace();
+
+    IEngineContext& m_context;
+    bool m_bAllowHttps;
+    std::uint32_t m_nWaitMs;
+    std::uint32_t m_nLimitRate;
+    bool m_bCheckCertificates = true;
+    const std::atomic<bool>* m_pStop = nullptr;
+    bool m_bRequested = false;
+    std::unique_ptr<CFetchSession> m_pSession;
+    std::unique_ptr<CHttpConnection> m_pConnection;
+    std::unique_ptr<CHttpRequest> m_pFile;
+};
