@@ -9,6 +9,7 @@
 #include "platform/InternetException.h"
 #include "platform/LocalFile.h"
 #include "platform/PathParts.h"
+#include "platform/RateLimit.h"
 #include "platform/TimeFormat.h"
 #include "platform/UrlParts.h"
 #include "settings/RunSettings.h"
@@ -73,7 +74,9 @@ std::string WithTrailingSlash(std::string strFolder)
 CPageFetcher::CPageFetcher(IEngineContext& context, const RunSettings& settings)
     : m_context(context), m_bByDate(settings.nFileCheck != kSkipExisting),
       m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0),
-      m_bAllowHttps(settings.nAllowHttps != 0), m_nWaitMs(settings.nWaitMs), m_nLimitRate(settings.nLimitRate)
+      m_bAllowHttps(settings.nAllowHttps != 0), m_nWaitMs(settings.nWaitMs),
+      m_nLimitRate(settings.nLimitRate),
+      m_pRateLimit(m_nLimitRate > 0 ? std::make_shared<CRateLimit>(m_nLimitRate) : nullptr)
 {
 }
 
@@ -135,7 +138,7 @@ void CPageFetcher::EnsureSession()
     m_pSession = std::make_unique<CFetchSession>(m_context.GetVersionText());
     HttpTransport transport;
     transport.bVerifyPeer = m_bCheckCertificates;
-    transport.nMaxBytesPerSecond = m_nLimitRate;
+    transport.pRateLimit = m_pRateLimit;
     m_pSession->SetTransport(transport);
     // A server that keeps the transfer waiting must not hold up the program's tear-down.
     m_pSession->SetCancel([this] { return m_context.IsClosing(); });

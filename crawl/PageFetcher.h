@@ -19,6 +19,7 @@ class CFetchSession;
 class CHttpConnection;
 class CHttpRequest;
 class CLocalFile;
+class CRateLimit;
 class CInternetException;
 class CTearException;
 
@@ -155,6 +156,8 @@ private:
     bool m_bAllowHttps = false;
     std::uint32_t m_nWaitMs = 0;
     std::uint32_t m_nLimitRate = 0;
+    // One account of the bandwidth for the whole run, whatever sessions come and go.
+    std::shared_ptr<CRateLimit> m_pRateLimit;
     bool m_bCheckCertificates = true;
     const std::atomic<bool>* m_pStop = nullptr;
     bool m_bRequested = false;

@@ -3,9 +3,9 @@
 #include "platform/HttpRequest.h"
 #include "platform/HttpSession.h"
 #include "platform/InternetException.h"
+#include "platform/RateLimit.h"
 #include "platform/UrlParts.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace
@@ -87,12 +87,13 @@ void CHttpConnection::ApplyTransport(const HttpTransport& transport)
         Require(curl_easy_setopt(m_pEasy, CURLOPT_CAPATH, pDir));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYPEER, transport.bVerifyPeer ? 1L : 0L));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYHOST, transport.bVerifyPeer ? 2L : 0L));
-    if (transport.nMaxBytesPerSecond > 0)
+    m_pRateLimit = transport.pRateLimit;
+    if (m_pRateLimit)
     {
-        // Smaller reads keep a limited transfer smooth instead of one burst and a long pause.
-        const curl_off_t nRate = transport.nMaxBytesPerSecond;
-        Require(curl_easy_setopt(m_pEasy, CURLOPT_MAX_RECV_SPEED_LARGE, nRate));
-        const long nBuffer = static_cast<long>(std::clamp<curl_off_t>(nRate / 16, 1024, kReceiveBufferBytes));
+        // libcurl's own limit starts afresh with every transfer and lets a socket's first buffer
+        // through; the requests draw from the shared bucket instead. Reads of one burst keep a
+        // limited transfer smooth, and every block they hand out passes the bucket whole.
+        const auto nBuffer = static_cast<long>(m_pRateLimit->BurstBytes());
         Require(curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, nBuffer));
     }
 }

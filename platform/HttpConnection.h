@@ -6,6 +6,7 @@
 #include <string>
 
 class CHttpRequest;
+class CRateLimit;
 struct HttpTransport;
 
 // One server and port with its credentials. The client's handle lives as long as the connection,
@@ -42,4 +43,5 @@ private:
     std::string m_strServerRoot; // scheme://server:port
     bool m_bHasAgent = false;
     std::function<bool()> m_cancel;
+    std::shared_ptr<CRateLimit> m_pRateLimit;
 };

@@ -3,6 +3,7 @@
 #include "platform/AsciiText.h"
 #include "platform/HttpConnection.h"
 #include "platform/InternetException.h"
+#include "platform/RateLimit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +11,8 @@
 
 namespace
 {
+
+using Clock = std::chrono::steady_clock;
 
 // How long one wait for the server lasts before the cancel question is asked again.
 constexpr int kPollMilliseconds = 100;
@@ -120,6 +123,11 @@ void CHttpRequest::SendRequest()
         ThrowIfFailed();
 }
 
+bool CHttpRequest::MayResume() const
+{
+    return m_bPaused && Clock::now() >= m_resumeAt;
+}
+
 void CHttpRequest::Pump()
 {
     CURLM* pMulti = m_connection.m_pMulti;
@@ -137,12 +145,20 @@ void CHttpRequest::Pump()
             m_nResult = pMessage->data.result;
         }
     }
-    if (m_bDone || BodyPending() || m_bPaused)
+    if (m_bDone || BodyPending() || MayResume())
         return;
     if (m_connection.Cancelled())
         throw CInternetException(CURLE_ABORTED_BY_CALLBACK, "the transfer was cancelled");
 
-    code = curl_multi_poll(pMulti, nullptr, 0, kPollMilliseconds, nullptr);
+    // A transfer the rate limit holds has no socket to watch: this is a plain sleep, in steps
+    // short enough for the cancel question.
+    int nWaitMs = kPollMilliseconds;
+    if (m_bPaused)
+    {
+        const auto untilResume = std::chrono::ceil<std::chrono::milliseconds>(m_resumeAt - Clock::now());
+        nWaitMs = static_cast<int>(std::clamp<std::int64_t>(untilResume.count(), 0, kPollMilliseconds));
+    }
+    code = curl_multi_poll(pMulti, nullptr, 0, nWaitMs, nullptr);
     if (code != CURLM_OK)
         throw CInternetException(static_cast<unsigned long>(code), curl_multi_strerror(code));
 }
@@ -153,7 +169,7 @@ size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
         return 0;
     while (!BodyPending())
     {
-        if (m_bPaused)
+        if (MayResume())
         {
             // Giving the client room again makes it hand over the block it held back.
             m_bPaused = false;
@@ -282,7 +298,22 @@ size_t CHttpRequest::OnBody(char* pData, size_t nSize, size_t nItems, void* pSel
     if (nUnread > 0 && nUnread + nBytes > kMaxPendingBytes)
     {
         self->m_bPaused = true;
+        self->m_resumeAt = {};
         return CURL_WRITEFUNC_PAUSE;
+    }
+    if (const std::shared_ptr<CRateLimit>& pLimit = self->m_connection.m_pRateLimit)
+    {
+        // Held by the client, the block has not been received as far as the limit goes: the
+        // socket is not read again until it is handed over.
+        const Clock::time_point now = Clock::now();
+        const Clock::duration wait = pLimit->Take(nBytes, now);
+        if (wait > Clock::duration::zero())
+        {
+            self->m_bPaused = true;
+            self->m_resumeAt = now + wait;
+            self->m_bBodyStarted = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
     }
     self->m_pending.erase(self->m_pending.begin(),
                           self->m_pending.begin() + static_cast<long>(self->m_nPendingPos));
