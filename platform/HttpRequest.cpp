@@ -181,6 +181,7 @@ size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
         if (m_bDone)
         {
             ThrowIfFailed();
+            ThrowIfCutShort();
             return 0;
         }
         Pump();
@@ -261,6 +262,28 @@ void CHttpRequest::ThrowIfFailed() const
         Fail(m_nResult);
 }
 
+bool CHttpRequest::EndsWithTheConnection() const
+{
+    const long nStatus = QueryStatusCode();
+    if (nStatus < 200 || nStatus == 204 || nStatus == 304 || !QueryHeader("Content-Length").empty())
+        return false;
+    return AsciiText::ToLower(QueryHeader("Transfer-Encoding")).find("chunked") == std::string::npos;
+}
+
+void CHttpRequest::ThrowIfCutShort() const
+{
+    if (!m_connection.WatchesTlsClose() || m_connection.TlsClosedInOrder() || !EndsWithTheConnection())
+        return;
+    // A redirect may have led from plain HTTP to TLS or back: the last transfer's scheme counts.
+    const char* pScheme = nullptr;
+    curl_easy_getinfo(m_connection.m_pEasy, CURLINFO_SCHEME, &pScheme);
+    if (pScheme == nullptr || AsciiText::ToLower(pScheme) != "https")
+        return;
+    throw CInternetException(CURLE_PARTIAL_FILE,
+                             std::string(curl_easy_strerror(CURLE_PARTIAL_FILE)) +
+                                 ": the server closed the TLS connection without close_notify");
+}
+
 void CHttpRequest::Fail(int nCode) const
 {
     const CURLcode code = static_cast<CURLcode>(nCode);
@@ -281,7 +304,12 @@ size_t CHttpRequest::OnHeader(char* pData, size_t nSize, size_t nItems, void* pS
     // Every response of a redirect chain or an authentication round starts with its status line;
     // only the last one's headers count.
     if (line.rfind("HTTP/", 0) == 0)
+    {
         self->m_responseHeaders.clear();
+        // An alert the client read before this response, as it checked a kept connection that
+        // the server had ended, says nothing about how this response ends.
+        self->m_connection.m_bCloseNotify = false;
+    }
     else if (const size_t colon = line.find(':'); colon != std::string::npos)
         self->m_responseHeaders.emplace_back(Trim(std::string_view(line).substr(0, colon)),
                                              Trim(std::string_view(line).substr(colon + 1)));

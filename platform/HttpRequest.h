@@ -51,6 +51,10 @@ private:
     // limit's wait is over.
     void Pump();
     void ThrowIfFailed() const;
+    // Over TLS a body without a length ends with the connection; ended without the server's
+    // close_notify it may have been cut anywhere, and libcurl passes it as whole all the same.
+    void ThrowIfCutShort() const;
+    bool EndsWithTheConnection() const;
     // "host:port" of the address the client was at.
     std::string CurrentHost() const;
     [[noreturn]] void Fail(int nCode) const;
