@@ -6,6 +6,7 @@
 #include "platform/HttpConnection.h"
 #include "platform/HttpRequest.h"
 #include "platform/InternetException.h"
+#include "platform/RateLimit.h"
 #include "platform/UrlParts.h"
 #include "settings/RunSettings.h"
 
@@ -38,7 +39,7 @@ std::int64_t LeadingNumber(const std::string& strText)
 
 CServerConnection::CServerConnection(IEngineContext& context, const RunSettings& settings)
     : m_context(context), m_bAllowHttps(settings.nAllowHttps != 0), m_nWaitMs(settings.nWaitMs),
-      m_nLimitRate(settings.nLimitRate)
+      m_pRateLimit(settings.nLimitRate > 0 ? std::make_shared<CRateLimit>(settings.nLimitRate) : nullptr)
 {
 }
 
@@ -60,7 +61,7 @@ void CServerConnection::OpenSession()
     m_pSession = std::make_unique<CFetchSession>(m_context.GetVersionText());
     HttpTransport transport;
     transport.bVerifyPeer = m_bCheckCertificates;
-    transport.nMaxBytesPerSecond = m_nLimitRate;
+    transport.pRateLimit = m_pRateLimit;
     m_pSession->SetTransport(transport);
     // A server that keeps the transfer waiting must not hold up the program's tear-down.
     m_pSession->SetCancel([this] { return m_context.IsClosing(); });

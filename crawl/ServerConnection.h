@@ -15,6 +15,7 @@ struct RunSettings;
 class CFetchSession;
 class CHttpConnection;
 class CHttpRequest;
+class CRateLimit;
 
 // The network half of the fetcher: the session and the one connection to the start server, kept
 // alive from request to request, the request in progress, the credentials, the pause between
@@ -92,7 +93,8 @@ private:
     IEngineContext& m_context;
     bool m_bAllowHttps;
     std::uint32_t m_nWaitMs;
-    std::uint32_t m_nLimitRate;
+    // One bucket for the whole run, drawn from by every body it receives.
+    std::shared_ptr<CRateLimit> m_pRateLimit;
     bool m_bCheckCertificates = true;
     const std::atomic<bool>* m_pStop = nullptr;
     bool m_bRequested = false;

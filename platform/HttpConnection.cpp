@@ -3,10 +3,11 @@
 #include "platform/HttpRequest.h"
 #include "platform/HttpSession.h"
 #include "platform/InternetException.h"
+#include "platform/RateLimit.h"
 #include "platform/UrlParts.h"
 
-#include <algorithm>
 #include <cstdlib>
+#include <openssl/ssl.h>
 
 namespace
 {
@@ -22,6 +23,24 @@ void Require(CURLcode code)
 {
     if (code != CURLE_OK)
         throw CInternetException(static_cast<unsigned long>(code), curl_easy_strerror(code));
+}
+
+// The slot of a TLS context that names the flag its alert callback sets. Taken once for the
+// process, as OpenSSL hands slots out for good.
+int CloseNotifySlot()
+{
+    static const int nSlot = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return nSlot;
+}
+
+void OnTlsInfo(const SSL* pSsl, int nWhere, int nAlert)
+{
+    // An alert's low byte is its description; close_notify is the server's orderly end. The
+    // client's own close_notify, written as it drops the connection, does not count.
+    if ((nWhere & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT || (nAlert & 0xff) != SSL_AD_CLOSE_NOTIFY)
+        return;
+    if (auto* pFlag = static_cast<bool*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(pSsl), CloseNotifySlot())))
+        *pFlag = true;
 }
 
 } // namespace
@@ -55,6 +74,7 @@ CHttpConnection::CHttpConnection(const std::string& strAgent, const std::string&
         Require(curl_easy_setopt(m_pEasy, CURLOPT_LOW_SPEED_TIME, kStallSeconds));
         Require(curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes));
         ApplyTransport(transport);
+        WatchTlsClose();
         if (!strUser.empty() || !strPassword.empty())
         {
             Require(curl_easy_setopt(m_pEasy, CURLOPT_USERNAME, strUser.c_str()));
@@ -87,14 +107,39 @@ void CHttpConnection::ApplyTransport(const HttpTransport& transport)
         Require(curl_easy_setopt(m_pEasy, CURLOPT_CAPATH, pDir));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYPEER, transport.bVerifyPeer ? 1L : 0L));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYHOST, transport.bVerifyPeer ? 2L : 0L));
-    if (transport.nMaxBytesPerSecond > 0)
+    m_pRateLimit = transport.pRateLimit;
+    if (m_pRateLimit)
     {
-        // Smaller reads keep a limited transfer smooth instead of one burst and a long pause.
-        const curl_off_t nRate = transport.nMaxBytesPerSecond;
-        Require(curl_easy_setopt(m_pEasy, CURLOPT_MAX_RECV_SPEED_LARGE, nRate));
-        const long nBuffer = static_cast<long>(std::clamp<curl_off_t>(nRate / 16, 1024, kReceiveBufferBytes));
+        // libcurl's own limit starts afresh with every transfer and lets a socket's first buffer
+        // through; the requests draw from the shared bucket instead. Reads of one burst keep a
+        // limited transfer smooth, and every block they hand out passes the bucket whole.
+        const auto nBuffer = static_cast<long>(m_pRateLimit->BurstBytes());
         Require(curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, nBuffer));
     }
+}
+
+void CHttpConnection::WatchTlsClose()
+{
+    // libcurl passes a length-less body ended by a bare TCP close as whole; only the TLS
+    // library's alerts tell it from the orderly end. A client built on another TLS library has
+    // no such context, and its bodies are judged as before.
+    if (curl_easy_setopt(m_pEasy, CURLOPT_SSL_CTX_FUNCTION, &CHttpConnection::OnTlsContext) != CURLE_OK ||
+        CloseNotifySlot() < 0)
+        return;
+    Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_CTX_DATA, this));
+    m_bWatchesTlsClose = true;
+}
+
+CURLcode CHttpConnection::OnTlsContext(CURL* /*pEasy*/, void* pContext, void* pSelf)
+{
+    // Called for each TLS connection the handle sets up, redirects included; the connection
+    // outlives the client's handles and so every context they make.
+    auto* pTls = static_cast<SSL_CTX*>(pContext);
+    auto* self = static_cast<CHttpConnection*>(pSelf);
+    if (SSL_CTX_set_ex_data(pTls, CloseNotifySlot(), &self->m_bCloseNotify) != 1)
+        return CURLE_SSL_CONNECT_ERROR;
+    SSL_CTX_set_info_callback(pTls, &OnTlsInfo);
+    return CURLE_OK;
 }
 
 void CHttpConnection::ReleaseHandles()

@@ -3,6 +3,7 @@
 #include "platform/AsciiText.h"
 #include "platform/HttpConnection.h"
 #include "platform/InternetException.h"
+#include "platform/RateLimit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +11,8 @@
 
 namespace
 {
+
+using Clock = std::chrono::steady_clock;
 
 // How long one wait for the server lasts before the cancel question is asked again.
 constexpr int kPollMilliseconds = 100;
@@ -120,6 +123,11 @@ void CHttpRequest::SendRequest()
         ThrowIfFailed();
 }
 
+bool CHttpRequest::MayResume() const
+{
+    return m_bPaused && Clock::now() >= m_resumeAt;
+}
+
 void CHttpRequest::Pump()
 {
     CURLM* pMulti = m_connection.m_pMulti;
@@ -137,12 +145,20 @@ void CHttpRequest::Pump()
             m_nResult = pMessage->data.result;
         }
     }
-    if (m_bDone || BodyPending() || m_bPaused)
+    if (m_bDone || BodyPending() || MayResume())
         return;
     if (m_connection.Cancelled())
         throw CInternetException(CURLE_ABORTED_BY_CALLBACK, "the transfer was cancelled");
 
-    code = curl_multi_poll(pMulti, nullptr, 0, kPollMilliseconds, nullptr);
+    // A transfer the rate limit holds has no socket to watch: this is a plain sleep, in steps
+    // short enough for the cancel question.
+    int nWaitMs = kPollMilliseconds;
+    if (m_bPaused)
+    {
+        const auto untilResume = std::chrono::ceil<std::chrono::milliseconds>(m_resumeAt - Clock::now());
+        nWaitMs = static_cast<int>(std::clamp<std::int64_t>(untilResume.count(), 0, kPollMilliseconds));
+    }
+    code = curl_multi_poll(pMulti, nullptr, 0, nWaitMs, nullptr);
     if (code != CURLM_OK)
         throw CInternetException(static_cast<unsigned long>(code), curl_multi_strerror(code));
 }
@@ -153,7 +169,7 @@ size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
         return 0;
     while (!BodyPending())
     {
-        if (m_bPaused)
+        if (MayResume())
         {
             // Giving the client room again makes it hand over the block it held back.
             m_bPaused = false;
@@ -165,6 +181,7 @@ size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
         if (m_bDone)
         {
             ThrowIfFailed();
+            ThrowIfCutShort();
             return 0;
         }
         Pump();
@@ -245,6 +262,28 @@ void CHttpRequest::ThrowIfFailed() const
         Fail(m_nResult);
 }
 
+bool CHttpRequest::EndsWithTheConnection() const
+{
+    const long nStatus = QueryStatusCode();
+    if (nStatus < 200 || nStatus == 204 || nStatus == 304 || !QueryHeader("Content-Length").empty())
+        return false;
+    return AsciiText::ToLower(QueryHeader("Transfer-Encoding")).find("chunked") == std::string::npos;
+}
+
+void CHttpRequest::ThrowIfCutShort() const
+{
+    if (!m_connection.WatchesTlsClose() || m_connection.TlsClosedInOrder() || !EndsWithTheConnection())
+        return;
+    // A redirect may have led from plain HTTP to TLS or back: the last transfer's scheme counts.
+    const char* pScheme = nullptr;
+    curl_easy_getinfo(m_connection.m_pEasy, CURLINFO_SCHEME, &pScheme);
+    if (pScheme == nullptr || AsciiText::ToLower(pScheme) != "https")
+        return;
+    throw CInternetException(CURLE_PARTIAL_FILE,
+                             std::string(curl_easy_strerror(CURLE_PARTIAL_FILE)) +
+                                 ": the server closed the TLS connection without close_notify");
+}
+
 void CHttpRequest::Fail(int nCode) const
 {
     const CURLcode code = static_cast<CURLcode>(nCode);
@@ -265,7 +304,12 @@ size_t CHttpRequest::OnHeader(char* pData, size_t nSize, size_t nItems, void* pS
     // Every response of a redirect chain or an authentication round starts with its status line;
     // only the last one's headers count.
     if (line.rfind("HTTP/", 0) == 0)
+    {
         self->m_responseHeaders.clear();
+        // An alert the client read before this response, as it checked a kept connection that
+        // the server had ended, says nothing about how this response ends.
+        self->m_connection.m_bCloseNotify = false;
+    }
     else if (const size_t colon = line.find(':'); colon != std::string::npos)
         self->m_responseHeaders.emplace_back(Trim(std::string_view(line).substr(0, colon)),
                                              Trim(std::string_view(line).substr(colon + 1)));
@@ -282,7 +326,22 @@ size_t CHttpRequest::OnBody(char* pData, size_t nSize, size_t nItems, void* pSel
     if (nUnread > 0 && nUnread + nBytes > kMaxPendingBytes)
     {
         self->m_bPaused = true;
+        self->m_resumeAt = {};
         return CURL_WRITEFUNC_PAUSE;
+    }
+    if (const std::shared_ptr<CRateLimit>& pLimit = self->m_connection.m_pRateLimit)
+    {
+        // Held by the client, the block has not been received as far as the limit goes: the
+        // socket is not read again until it is handed over.
+        const Clock::time_point now = Clock::now();
+        const Clock::duration wait = pLimit->Take(nBytes, now);
+        if (wait > Clock::duration::zero())
+        {
+            self->m_bPaused = true;
+            self->m_resumeAt = now + wait;
+            self->m_bBodyStarted = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
     }
     self->m_pending.erase(self->m_pending.begin(),
                           self->m_pending.begin() + static_cast<long>(self->m_nPendingPos));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,9 +45,16 @@ private:
 
     bool HasHeader(const std::string& strName) const;
     bool BodyPending() const { return m_nPendingPos < m_pending.size(); }
-    // Lets the client work until it has something for us or the transfer has ended.
+    // Whether the client may hand out the block it holds back; false while the rate limit holds it.
+    bool MayResume() const;
+    // Lets the client work until it has something for us, the transfer has ended, or the rate
+    // limit's wait is over.
     void Pump();
     void ThrowIfFailed() const;
+    // Over TLS a body without a length ends with the connection; ended without the server's
+    // close_notify it may have been cut anywhere, and libcurl passes it as whole all the same.
+    void ThrowIfCutShort() const;
+    bool EndsWithTheConnection() const;
     // "host:port" of the address the client was at.
     std::string CurrentHost() const;
     [[noreturn]] void Fail(int nCode) const;
@@ -63,6 +71,8 @@ private:
     size_t m_nPendingPos = 0;
     bool m_bBodyStarted = false;
     bool m_bPaused = false;
+    // While paused by the rate limit, the earliest time the held block may pass.
+    std::chrono::steady_clock::time_point m_resumeAt;
     bool m_bDone = false;
     int m_nResult = 0;
     char m_szError[256] = {};

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 class CHttpConnection;
+class CRateLimit;
 
 // How connections of a session treat TLS and their bandwidth.
 struct HttpTransport
@@ -13,8 +13,9 @@ struct HttpTransport
     // Check the server's certificate and host name against the system's store (or the file
     // SSL_CERT_FILE names, as for every OpenSSL program).
     bool bVerifyPeer = true;
-    // Body bytes per second, 0 for no limit.
-    std::int64_t nMaxBytesPerSecond = 0;
+    // The body bandwidth every request of the session draws from, none for no limit. The caller
+    // keeps one for its whole run, so a session set up again after a failure keeps the account.
+    std::shared_ptr<CRateLimit> pRateLimit;
 };
 
 // The HTTP client's session: the agent name every request carries. Proxies come from the

@@ -64,7 +64,8 @@ measure() { # program scheme round: appends the wall time to $work/times.program
     mkdir -p "$dest"
     command_of "$1" "$2" "$dest"
     /usr/bin/time -f "%e" -o "$work/time" "${cmd[@]}" > /dev/null 2>&1 || true
-    cat "$work/time" >> "$work/times.$1.$2"
+    # The last line: a peer that exits non-zero gets "Command exited with non-zero status N" first.
+    tail -n 1 "$work/time" >> "$work/times.$1.$2"
     find "$dest" -type f ! -name error.log ! -name shortcut.url | wc -l > "$work/files.$1.$2"
     rm -rf "$dest"
 }

@@ -57,6 +57,10 @@ write_floor_list() {
 # Every mirror goes to a folder of its own and stays until the end. Deleting thousands of files
 # just before a run would slow that run's file creation: ext4 without a journal passes over
 # inodes freed in the last seconds one by one when it allocates a new one.
+# GNU time's figures: the last line of its file. A program that exits non-zero (wget counts the
+# 404s of a crawl) gets a first line "Command exited with non-zero status N", which is no figure.
+time_figures() { tail -n 1 "$1"; }
+
 measure() { # program round: mirrors once, appends "wall cpu peak_kib" to $work/$folder.$program
     local program=$1 dest="$work/out/$folder/$1.$2"
     last[$program]=$dest
@@ -68,7 +72,7 @@ measure() { # program round: mirrors once, appends "wall cpu peak_kib" to $work/
     # wget's exit status counts the 404s of a crawl; only the stored files are judged.
     /usr/bin/time -f "%e %U %S %M" -o "$work/time" "${cmd[@]}" > /dev/null 2>&1 || true
     rm -f "$dest/error.log" "$dest/shortcut.url" # harvestly-cli's own, no peer writes them
-    awk '{ printf "%.3f %.3f %d\n", $1, $2 + $3, $4 }' "$work/time" >> "$work/$folder.$program"
+    time_figures "$work/time" | awk '{ printf "%.3f %.3f %d\n", $1, $2 + $3, $4 }' >> "$work/$folder.$program"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -151,7 +155,7 @@ peak_of() { # pages: "peak_kib files" of one harvestly-cli mirror of a new synth
     python3 bench/site/make_site.py "$work/www" --pages "$1" --big-files 0 --host "127.0.0.1:$port" > /dev/null
     /usr/bin/time -f "%M" -o "$work/time" "$HARVESTLY_CLI" -q -y -c --index --continue-on-error \
         "http://127.0.0.1:$port/site/index.html" "$work/out/mem$1" > /dev/null || true
-    echo "$(cat "$work/time") $(find "$work/out/mem$1" -type f | wc -l)"
+    echo "$(time_figures "$work/time") $(find "$work/out/mem$1" -type f | wc -l)"
 }
 read -r small_peak small_files <<< "$(peak_of "$pages")"
 read -r large_peak large_files <<< "$(peak_of $((pages * 10)))"

@@ -105,4 +105,51 @@ TEST_F(HttpsCrawlTest, WithoutTheCheckASelfSignedServerIsMirrored)
     EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html", "b.html", "pic.gif"}));
 }
 
+TEST_F(HttpsCrawlTest, ABodyWithoutALengthIsWholeOnlyWhenTheServerEndsTlsInOrder)
+{
+    // Without a length only the TLS close_notify tells the body's end from a cut connection; a
+    // cut transfer is deleted, logged and tried again. A length judges the body by itself.
+    app.StoreDword(kValueAllowHttps, 1);
+    app.StoreDword(kValueRetries, 1);
+    const TestCertificate certificate = certificates.Issue("good", {"IP:127.0.0.1"});
+    struct Case
+    {
+        const char* name;
+        bool bLength;
+        bool bCloseNotify;
+        bool bWhole;
+    };
+    const Case cases[] = {
+        {"no length, close_notify", false, true, true},
+        {"no length, bare close", false, false, false},
+        {"a length, bare close", true, false, true},
+        {"a length, close_notify", true, true, true},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+    {
+        const Case& test = cases[i];
+        const std::string name = "f" + std::to_string(i) + ".bin";
+        TestResponse body = TestResponse::Ok(std::string(40'000, 'x'), "application/octet-stream");
+        body.bNoLength = !test.bLength;
+        plain.Serve("/a/" + name, body);
+        CTestTlsServer tls(certificate, plain.Port());
+        tls.SetCloseNotify(test.bCloseNotify);
+        const size_t nLogBefore = app.LogText().size();
+
+        CCrawlJob job(app.App(), app.Settings(), tls.Url("/a/" + name), app.Destination(), "", "", true);
+        EXPECT_EQ(runner.Run(job), std::optional<bool>(test.bWhole)) << test.name;
+        const std::string log = app.LogText().substr(nLogBefore);
+        EXPECT_EQ(FilesIn(app.Destination()).count(name), test.bWhole ? 1u : 0u) << test.name;
+        if (test.bWhole)
+        {
+            EXPECT_EQ(ReadWholeFile(app.Destination() + name).size(), 40'000u) << test.name;
+        }
+        const std::string deleted = "File not complete, deleting [" + app.Destination() + name + "]";
+        EXPECT_EQ(log.find(deleted) != std::string::npos, !test.bWhole) << test.name << ": " << log;
+        EXPECT_EQ(plain.CountOf("/a/" + name), test.bWhole ? 1u : 2u) << test.name;
+    }
+    EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"f0.bin", "f2.bin", "f3.bin"}))
+        << "no partial file is left either";
+}
+
 } // namespace

@@ -2,9 +2,12 @@
 #include "platform/HttpRequest.h"
 #include "platform/HttpSession.h"
 #include "platform/InternetException.h"
+#include "platform/RateLimit.h"
 #include "support/TestHttpServer.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace
 {
@@ -273,4 +276,40 @@ TEST(HttpClient, KeepsTheConnectionWhileTheServerAgreesAndReconnectsUnnoticed)
     fetchAll(KeepAlive::Never, 3, 3);
     fetchAll(KeepAlive::DropWhenIdle, 3, 3);
     fetchAll(KeepAlive::DropWhenReused, 3, 5);
+}
+
+TEST(HttpClient, ClosingCutsAWaitForTheRateLimitShort)
+{
+    // At a kilobyte a second the body would take a quarter of an hour; the cancel question is
+    // asked while the limit holds the transfer back, so closing ends it at once.
+    CTestHttpServer server;
+    server.Serve("/slow", TestResponse::Ok(std::string(1 << 20, 'x')));
+    CHttpSession session("Agent");
+    HttpTransport transport;
+    transport.pRateLimit = std::make_shared<CRateLimit>(1024);
+    session.SetTransport(transport);
+    bool bClosing = false;
+    session.SetCancel([&] { return bClosing; });
+    std::unique_ptr<CHttpConnection> connection =
+        session.GetHttpConnection("127.0.0.1", server.Port(), "", "");
+    std::unique_ptr<CHttpRequest> request = connection->OpenRequest("GET", "/slow", "HTTP/1.0");
+    request->SendRequest();
+
+    const auto start = std::chrono::steady_clock::now();
+    char buffer[4096];
+    std::string received;
+    try
+    {
+        received.append(buffer, request->Read(buffer, sizeof buffer));
+        bClosing = true;
+        while (size_t got = request->Read(buffer, sizeof buffer))
+            received.append(buffer, got);
+        ADD_FAILURE() << "the whole body came through";
+    }
+    catch (const CInternetException& e)
+    {
+        EXPECT_EQ(e.m_nErrorCode, 42u); // aborted by callback
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    EXPECT_LE(received.size(), 2048u) << "the limit held the body back until then";
 }

@@ -149,7 +149,8 @@ void CTestTlsServer::Relay(int clientFd)
         if (!SendAll(plainFd, buffer, static_cast<size_t>(got)))
             break;
     }
-    SSL_shutdown(pSsl);
+    if (m_bCloseNotify)
+        SSL_shutdown(pSsl);
     SSL_free(pSsl);
     ERR_clear_error();
     if (plainFd >= 0)

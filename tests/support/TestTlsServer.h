@@ -26,6 +26,9 @@ public:
     std::string Url(const std::string& path = "") const;
     // Handshakes that failed, as the client gave up on the certificate.
     int FailedHandshakes() const { return m_nFailedHandshakes.load(); }
+    // How a connection ends once the plain server has closed its side: with the TLS close_notify
+    // (the default, an orderly end), or with a bare TCP close, as a cut connection looks.
+    void SetCloseNotify(bool bSend) { m_bCloseNotify = bSend; }
 
 private:
     void Relay(int clientFd);
@@ -34,5 +37,6 @@ private:
     unsigned m_nPlainPort;
     unsigned m_nPort = 0;
     std::atomic<int> m_nFailedHandshakes{0};
+    std::atomic<bool> m_bCloseNotify{true};
     CAcceptThread m_accept;
 };
