@@ -82,11 +82,16 @@ int CConsoleRun::StartRun()
     {
     case RunPath::StartFailure::None:
         break;
+    case RunPath::StartFailure::LogNotPlainFile:
+        PrintError("cannot write the log " + m_strDestination + CMainApp::kLogFileName +
+                   ": it is not a plain file (a link, a folder or a FIFO); remove it or choose another "
+                   "destination");
+        return kStatusBadInput;
     case RunPath::StartFailure::Shortcut:
         PrintError("cannot write " + m_strDestination + CShortcutFile::kFileName + ": " + started.strError);
         return kStatusFailed;
     case RunPath::StartFailure::Header:
-        PrintError("cannot write the log " + m_strDestination + "error.log");
+        PrintError("cannot write the log " + m_strDestination + CMainApp::kLogFileName);
         return kStatusFailed;
     case RunPath::StartFailure::Setting:
         PrintError(started.strError);

@@ -34,6 +34,12 @@ bool IsDirectory(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsOtherThanPlainFile(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 bool CreateDirectory(const std::string& path, SystemError* error)
 {
     return ::mkdir(path.c_str(), 0777) == 0 || Report(error);

@@ -15,6 +15,9 @@ namespace FileSystem
 
 bool Exists(const std::string& path); // a file or directory whose attributes can be read
 bool IsDirectory(const std::string& path);
+// Whether something other than a plain file stands at `path`: a folder, a FIFO, a device, or a
+// link, whatever it points to. False when nothing is there or it cannot be looked at.
+bool IsOtherThanPlainFile(const std::string& path);
 bool CreateDirectory(const std::string& path, SystemError* error = nullptr);
 // Creates every missing folder on the way to the last '/' of `path`.
 bool CreatePath(const std::string& path, SystemError* error = nullptr);

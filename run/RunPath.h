@@ -54,9 +54,10 @@ struct Request
 enum class StartFailure
 {
     None,
-    Shortcut, // strError holds the system's text
-    Header,   // the log writer has told the user
-    Setting,  // strError names the edit that was refused
+    LogNotPlainFile, // something other than a plain file stands at the log's name; nothing written
+    Shortcut,        // strError holds the system's text
+    Header,          // the log writer has told the user
+    Setting,         // strError names the edit that was refused
 };
 
 struct Started
