@@ -87,8 +87,9 @@ bool CCrawlJob::Run()
     m_fetcher.SetDestDir(m_strDestDir);
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
-    if (m_settings.nRobots != 0)
-        ReadRobots(parser);
+    // A run that may fetch no more than its start page has not mirrored the site.
+    if (m_settings.nRobots != 0 && !ReadRobots(parser))
+        bResult = false;
 
     // Once the program is closing no further address is taken: the tear-down waits for this loop.
     bool bStartAddress = true;
@@ -183,16 +184,39 @@ bool CCrawlJob::SyncStoredFiles()
     return false;
 }
 
-void CCrawlJob::ReadRobots(CLinkParser& parser)
+bool CCrawlJob::ReadRobots(CLinkParser& parser)
 {
-    // The least a robots.txt reader must take in; more is not read.
-    constexpr size_t kMaxRobotsBytes = size_t{500} * 1024;
-    std::string strText;
-    if (m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes, strText))
-        m_robots = CRobotsRules(strText, m_context.GetVersionText());
+    const TextAnswer answer = FetchRobotsWithRetries();
+    bool bRead = true;
+    if (answer.kind == TextAnswer::Kind::Read)
+        m_robots = CRobotsRules(answer.strText, m_context.GetVersionText());
+    else if (answer.kind == TextAnswer::Kind::Failed)
+    {
+        // RFC 9309: a robots.txt the server fails to serve disallows everything. The start page
+        // was named by the user, not found on the site, so it is still fetched.
+        m_robots = CRobotsRules::DisallowAll();
+        bRead = false;
+        if (!Closing())
+            (void)m_context.WriteErrorLog("Unable to read robots.txt (" + answer.strReason +
+                                              "): everything but the start page is left out.",
+                                          false);
+    }
     // The rules judge object paths, which start after the server root the connection set.
     parser.SetServerRoot(m_fetcher.GetServerRoot());
     parser.SetRobots(&m_robots);
+    return bRead;
+}
+
+TextAnswer CCrawlJob::FetchRobotsWithRetries()
+{
+    // The least a robots.txt reader must take in; more is not read.
+    constexpr size_t kMaxRobotsBytes = size_t{500} * 1024;
+    TextAnswer answer = m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes);
+    // A failure is tried again as often as any address's.
+    for (std::uint32_t nRetry = 0;
+         answer.kind == TextAnswer::Kind::Failed && nRetry < m_nRetries && !m_bStop && !Closing(); ++nRetry)
+        answer = m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes);
+    return answer;
 }
 
 namespace

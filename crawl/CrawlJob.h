@@ -32,7 +32,8 @@ public:
 
     // The crawl loop. True when every address taken was fetched (a missing file other than the
     // start page counts as fetched); false when any address failed after its retries, the start
-    // page was not found, or what the run stored could not be written to disk.
+    // page was not found, robots.txt was asked for and the server failed to serve it, or what the
+    // run stored could not be written to disk.
     bool Run();
 
     double GetRate() const { return m_fetcher.GetRate(); }
@@ -77,7 +78,9 @@ private:
     // Reads a stored page for its links, and for what its style blocks name when asked to.
     void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched);
     bool SyncStoredFiles();
-    void ReadRobots(CLinkParser& parser);
+    // False when the server failed to serve robots.txt: then only the start page may be fetched.
+    bool ReadRobots(CLinkParser& parser);
+    TextAnswer FetchRobotsWithRetries();
 
     bool m_bContinueOnError = false;
     ILinkReport* m_pLinkReport = nullptr;
