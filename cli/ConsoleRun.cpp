@@ -77,6 +77,7 @@ int CConsoleRun::StartRun()
                              m_strPassword,        m_options.bCrawl, m_options.settingOverrides};
     request.bCheckCertificates = !m_options.bNoCheckCertificate;
     request.pLinkReport = m_linkReport.Opened() ? &m_linkReport : nullptr;
+    request.strLinkReportPath = m_linkReport.Opened() ? m_linkReport.Path() : std::string();
     RunPath::Started started = RunPath::Start(m_app, *m_pWorker, *this, request);
     switch (started.failure)
     {

@@ -1,6 +1,7 @@
 #include "crawl/CrawlJob.h"
 
 #include "parse/LinkParser.h"
+#include "parse/OwnFiles.h"
 #include "platform/AsciiText.h"
 #include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
@@ -80,13 +81,13 @@ bool CCrawlJob::Run()
         }
     }
 
-    m_queue.Reset();
-    m_visited.Clear();
-    m_queue.PushBack(m_strStartUrl, parser.PassesFilter(m_strStartUrl));
-
     m_fetcher.SetDestDir(m_strDestDir);
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
+    const COwnFiles ownFiles(m_ownFiles, m_strDestDir, strStartDir, m_fetcher.NoNameAsIndex());
+    parser.SetOwnFiles(&ownFiles);
+    if (!QueueStart(parser))
+        bResult = false;
     // A run that may fetch no more than its start page has not mirrored the site.
     if (m_settings.nRobots != 0 && !ReadRobots(parser))
         bResult = false;
@@ -154,6 +155,18 @@ bool CCrawlJob::Run()
     if (m_fetcher.StoredAny() && !Closing() && !SyncStoredFiles())
         bResult = false;
     return bResult;
+}
+
+bool CCrawlJob::QueueStart(CLinkParser& parser)
+{
+    m_queue.Reset();
+    m_visited.Clear();
+    // The user names the start address, yet the site says what it holds: it is not stored over
+    // the run's own files either. Without it the run has mirrored nothing.
+    if (parser.NamesOwnFile(m_strStartUrl))
+        return false;
+    m_queue.PushBack(m_strStartUrl, parser.PassesFilter(m_strStartUrl));
+    return true;
 }
 
 void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched)

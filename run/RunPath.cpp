@@ -64,6 +64,10 @@ Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const 
                                                request.strUserId, request.strPassword, request.bCrawl);
     started.pJob->SetCheckCertificates(request.bCheckCertificates);
     started.pJob->SetLinkReport(request.pLinkReport);
+    std::vector<std::string> ownFiles{app.m_strLogPath, request.strDestination + CShortcutFile::kFileName};
+    if (!request.strLinkReportPath.empty())
+        ownFiles.push_back(request.strLinkReportPath);
+    started.pJob->SetOwnFiles(std::move(ownFiles));
     worker.SetOwner(&owner);
     worker.SetJob(started.pJob.get());
     worker.PostThreadMessage(TM_RUNJOB);

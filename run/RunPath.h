@@ -49,6 +49,8 @@ struct Request
     // what became of every link value found (not owned; it must outlive the run).
     bool bCheckCertificates = true;
     ILinkReport* pLinkReport = nullptr;
+    // Where that report is written, so that no site's file replaces it.
+    std::string strLinkReportPath = {};
 };
 
 enum class StartFailure
