@@ -560,6 +560,11 @@ bool CMainDlg::StartRun()
 {
     const RunPath::Request request{m_strUrl, m_strDestination, m_strUserId, m_strPassword, m_bCrawl, {}};
     RunPath::Started started = RunPath::Start(*m_pApp, *m_pWorker, *this, request);
+    if (started.failure == RunPath::StartFailure::LogNotPlainFile)
+        ShowMessageBox("[" + m_strDestination + CMainApp::kLogFileName +
+                           "] is not a plain file (a link, a folder or a FIFO).\nRemove it or choose another "
+                           "destination folder.",
+                       MsgButtons::Ok, MsgIcon::None, "Error!");
     if (started.failure == RunPath::StartFailure::Shortcut)
         ShowMessageBox("Unable to write [" + m_strDestination + CShortcutFile::kFileName + "].",
                        MsgButtons::Ok, MsgIcon::None, "Error!");

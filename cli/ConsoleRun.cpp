@@ -77,16 +77,22 @@ int CConsoleRun::StartRun()
                              m_strPassword,        m_options.bCrawl, m_options.settingOverrides};
     request.bCheckCertificates = !m_options.bNoCheckCertificate;
     request.pLinkReport = m_linkReport.Opened() ? &m_linkReport : nullptr;
+    request.strLinkReportPath = m_linkReport.Opened() ? m_linkReport.Path() : std::string();
     RunPath::Started started = RunPath::Start(m_app, *m_pWorker, *this, request);
     switch (started.failure)
     {
     case RunPath::StartFailure::None:
         break;
+    case RunPath::StartFailure::LogNotPlainFile:
+        PrintError("cannot write the log " + m_strDestination + CMainApp::kLogFileName +
+                   ": it is not a plain file (a link, a folder or a FIFO); remove it or choose another "
+                   "destination");
+        return kStatusBadInput;
     case RunPath::StartFailure::Shortcut:
         PrintError("cannot write " + m_strDestination + CShortcutFile::kFileName + ": " + started.strError);
         return kStatusFailed;
     case RunPath::StartFailure::Header:
-        PrintError("cannot write the log " + m_strDestination + "error.log");
+        PrintError("cannot write the log " + m_strDestination + CMainApp::kLogFileName);
         return kStatusFailed;
     case RunPath::StartFailure::Setting:
         PrintError(started.strError);

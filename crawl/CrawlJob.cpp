@@ -1,6 +1,7 @@
 #include "crawl/CrawlJob.h"
 
 #include "parse/LinkParser.h"
+#include "parse/OwnFiles.h"
 #include "platform/AsciiText.h"
 #include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
@@ -80,15 +81,16 @@ bool CCrawlJob::Run()
         }
     }
 
-    m_queue.Reset();
-    m_visited.Clear();
-    m_queue.PushBack(m_strStartUrl, parser.PassesFilter(m_strStartUrl));
-
     m_fetcher.SetDestDir(m_strDestDir);
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
-    if (m_settings.nRobots != 0)
-        ReadRobots(parser);
+    const COwnFiles ownFiles(m_ownFiles, m_strDestDir, strStartDir, m_fetcher.NoNameAsIndex());
+    parser.SetOwnFiles(&ownFiles);
+    if (!QueueStart(parser))
+        bResult = false;
+    // A run that may fetch no more than its start page has not mirrored the site.
+    if (m_settings.nRobots != 0 && !ReadRobots(parser))
+        bResult = false;
 
     // Once the program is closing no further address is taken: the tear-down waits for this loop.
     bool bStartAddress = true;
@@ -155,6 +157,18 @@ bool CCrawlJob::Run()
     return bResult;
 }
 
+bool CCrawlJob::QueueStart(CLinkParser& parser)
+{
+    m_queue.Reset();
+    m_visited.Clear();
+    // The user names the start address, yet the site says what it holds: it is not stored over
+    // the run's own files either. Without it the run has mirrored nothing.
+    if (parser.NamesOwnFile(m_strStartUrl))
+        return false;
+    m_queue.PushBack(m_strStartUrl, parser.PassesFilter(m_strStartUrl));
+    return true;
+}
+
 void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched)
 {
     parser.SetPage(strUrl);
@@ -183,16 +197,39 @@ bool CCrawlJob::SyncStoredFiles()
     return false;
 }
 
-void CCrawlJob::ReadRobots(CLinkParser& parser)
+bool CCrawlJob::ReadRobots(CLinkParser& parser)
 {
-    // The least a robots.txt reader must take in; more is not read.
-    constexpr size_t kMaxRobotsBytes = size_t{500} * 1024;
-    std::string strText;
-    if (m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes, strText))
-        m_robots = CRobotsRules(strText, m_context.GetVersionText());
+    const TextAnswer answer = FetchRobotsWithRetries();
+    bool bRead = true;
+    if (answer.kind == TextAnswer::Kind::Read)
+        m_robots = CRobotsRules(answer.strText, m_context.GetVersionText());
+    else if (answer.kind == TextAnswer::Kind::Failed)
+    {
+        // RFC 9309: a robots.txt the server fails to serve disallows everything. The start page
+        // was named by the user, not found on the site, so it is still fetched.
+        m_robots = CRobotsRules::DisallowAll();
+        bRead = false;
+        if (!Closing())
+            (void)m_context.WriteErrorLog("Unable to read robots.txt (" + answer.strReason +
+                                              "): everything but the start page is left out.",
+                                          false);
+    }
     // The rules judge object paths, which start after the server root the connection set.
     parser.SetServerRoot(m_fetcher.GetServerRoot());
     parser.SetRobots(&m_robots);
+    return bRead;
+}
+
+TextAnswer CCrawlJob::FetchRobotsWithRetries()
+{
+    // The least a robots.txt reader must take in; more is not read.
+    constexpr size_t kMaxRobotsBytes = size_t{500} * 1024;
+    TextAnswer answer = m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes);
+    // A failure is tried again as often as any address's.
+    for (std::uint32_t nRetry = 0;
+         answer.kind == TextAnswer::Kind::Failed && nRetry < m_nRetries && !m_bStop && !Closing(); ++nRetry)
+        answer = m_fetcher.FetchText("/robots.txt", kMaxRobotsBytes);
+    return answer;
 }
 
 namespace

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class IEngineContext;
 class CLinkParser;
@@ -32,7 +34,8 @@ public:
 
     // The crawl loop. True when every address taken was fetched (a missing file other than the
     // start page counts as fetched); false when any address failed after its retries, the start
-    // page was not found, or what the run stored could not be written to disk.
+    // page was not found, robots.txt was asked for and the server failed to serve it, or what the
+    // run stored could not be written to disk.
     bool Run();
 
     double GetRate() const { return m_fetcher.GetRate(); }
@@ -60,6 +63,9 @@ public:
     // told otherwise), and a report told what became of every link value found (not owned).
     void SetCheckCertificates(bool bCheck) { m_fetcher.SetCheckCertificates(bCheck); }
     void SetLinkReport(ILinkReport* pReport) { m_pLinkReport = pReport; }
+    // The files the run writes into the destination itself (its log, shortcut and report), which
+    // exist by the time it starts: no address is stored over them.
+    void SetOwnFiles(std::vector<std::string> paths) { m_ownFiles = std::move(paths); }
 
     // Whether a response of this type is a page to read for links.
     static bool IsHtmlType(const std::string& strContentType, bool bWithParameters);
@@ -77,10 +83,15 @@ private:
     // Reads a stored page for its links, and for what its style blocks name when asked to.
     void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched);
     bool SyncStoredFiles();
-    void ReadRobots(CLinkParser& parser);
+    // Queues the start address; false when it may not be fetched at all.
+    bool QueueStart(CLinkParser& parser);
+    // False when the server failed to serve robots.txt: then only the start page may be fetched.
+    bool ReadRobots(CLinkParser& parser);
+    TextAnswer FetchRobotsWithRetries();
 
     bool m_bContinueOnError = false;
     ILinkReport* m_pLinkReport = nullptr;
+    std::vector<std::string> m_ownFiles;
     CRobotsRules m_robots;
     std::uint32_t m_nRetries = 0;
     mutable std::mutex m_currentUrlMutex;

@@ -77,16 +77,18 @@ std::string CPageFetcher::ObjectPath() const
     return m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size()));
 }
 
-bool CPageFetcher::FetchText(const std::string& strObject, size_t nMaxBytes, std::string& strText)
+TextAnswer CPageFetcher::FetchText(const std::string& strObject, size_t nMaxBytes)
 {
-    strText.clear();
-    if (!m_connection.Serves(m_strStartDir) || !Connect().empty())
-        return false;
-    std::optional<std::string> text = m_connection.ReadText(strObject, nMaxBytes);
-    if (!text)
-        return false;
-    strText = std::move(*text);
-    return true;
+    TextAnswer answer;
+    if (!m_connection.Serves(m_strStartDir))
+    {
+        answer.kind = TextAnswer::Kind::Absent;
+        return answer;
+    }
+    answer.strReason = Connect();
+    if (!answer.strReason.empty())
+        return answer;
+    return m_connection.ReadText(strObject, nMaxBytes);
 }
 
 bool CPageFetcher::ProbeDirectory(std::string strUrl)

@@ -2,6 +2,7 @@
 
 #include "crawl/FetchResult.h"
 #include "crawl/ServerConnection.h"
+#include "crawl/TextAnswer.h"
 
 #include <atomic>
 #include <cstddef>
@@ -43,10 +44,9 @@ public:
     // Whether `strUrl` with '/' appended exists on the server.
     bool ProbeDirectory(std::string strUrl);
     // The body of `strObject` on the start server, up to `nMaxBytes`, for a file that is read
-    // and never stored (robots.txt). False, with nothing logged, when the start address is not
-    // one the fetcher serves, the server has no such file (any status but 2xx) or the exchange
-    // fails.
-    bool FetchText(const std::string& strObject, size_t nMaxBytes, std::string& strText);
+    // and never stored (robots.txt); nothing is logged. A start address the fetcher does not
+    // serve counts as no such file: the start page reports it.
+    [[nodiscard]] TextAnswer FetchText(const std::string& strObject, size_t nMaxBytes);
     // Closes the request, the connection and the session.
     void CloseAll() { m_connection.Close(); }
 

@@ -159,8 +159,9 @@ CServerConnection::BodyOutcome CServerConnection::ReceiveBody(const BlockSink& s
     return {};
 }
 
-std::optional<std::string> CServerConnection::ReadText(const std::string& strObject, size_t nMaxBytes)
+TextAnswer CServerConnection::ReadText(const std::string& strObject, size_t nMaxBytes)
 {
+    TextAnswer answer;
     try
     {
         Send(strObject);
@@ -168,25 +169,33 @@ std::optional<std::string> CServerConnection::ReadText(const std::string& strObj
         if (nStatus < 200 || nStatus > 299)
         {
             CloseRequest();
-            return std::nullopt;
+            // A server error says nothing about the file; any other answer says there is none.
+            if (nStatus < 500 || nStatus > 599)
+                answer.kind = TextAnswer::Kind::Absent;
+            answer.strReason = "the server answered " + std::to_string(nStatus);
+            return answer;
         }
-        std::string strText;
         char buffer[4096];
-        while (strText.size() < nMaxBytes)
+        while (answer.strText.size() < nMaxBytes)
         {
-            const size_t nGot = m_pFile->Read(buffer, std::min(sizeof buffer, nMaxBytes - strText.size()));
+            const size_t nGot =
+                m_pFile->Read(buffer, std::min(sizeof buffer, nMaxBytes - answer.strText.size()));
             if (nGot == 0)
                 break;
-            strText.append(buffer, nGot);
+            answer.strText.append(buffer, nGot);
         }
         CloseRequest();
-        return strText;
+        answer.kind = TextAnswer::Kind::Read;
+        return answer;
     }
-    catch (const CInternetException&)
+    catch (const CInternetException& e)
     {
-        // Unreadable counts as missing; the next fetch starts afresh and reports its own failure.
+        // A body cut short is no file to go by. The next fetch starts afresh and reports its own
+        // failure.
         Close();
-        return std::nullopt;
+        answer.strText.clear();
+        answer.strReason = FailureLine(e);
+        return answer;
     }
 }
 

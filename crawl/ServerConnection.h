@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crawl/GetResponse.h"
+#include "crawl/TextAnswer.h"
 
 #include <atomic>
 #include <cstddef>
@@ -76,9 +77,10 @@ public:
     // Hands the open request's body to `sink` in blocks until it ends; checks after every block
     // whether the program is closing. Without an open request there is nothing to hand: Whole.
     [[nodiscard]] BodyOutcome ReceiveBody(const BlockSink& sink);
-    // The body of `strObject`, up to `nMaxBytes`, when the server answers 2xx; nothing for any
-    // other answer or a failed exchange (after which the connection starts afresh).
-    std::optional<std::string> ReadText(const std::string& strObject, size_t nMaxBytes);
+    // The body of `strObject`, up to `nMaxBytes`, when the server answers 2xx; otherwise what kept
+    // it back: a 5xx answer or a failed exchange (after which the connection starts afresh), or
+    // any other answer, which says there is no such file.
+    [[nodiscard]] TextAnswer ReadText(const std::string& strObject, size_t nMaxBytes);
 
     void CloseRequest();
     // The request, the connection and the session.

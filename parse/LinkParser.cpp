@@ -7,6 +7,7 @@
 #include "parse/LineReader.h"
 #include "parse/LineScan.h"
 #include "parse/LinkDecoding.h"
+#include "parse/OwnFiles.h"
 #include "parse/RobotsRules.h"
 #include "parse/UrlQueue.h"
 #include "parse/VisitedList.h"
@@ -219,6 +220,11 @@ bool CLinkParser::Prepare(Candidate& candidate, const std::string& link, bool bP
     if (!DepthAllowed(address))
     {
         Report(candidate.found, address, LinkFate::TooDeep);
+        return false;
+    }
+    if (NamesOwnFile(address))
+    {
+        Report(candidate.found, address, LinkFate::RunsOwnFile);
         return false;
     }
     if (m_pRobots != nullptr && !RobotsAllow(address))
@@ -445,6 +451,20 @@ bool CLinkParser::ClassifyStyleLink(std::string& link, LinkFate& fate) const
     while (link.starts_with("./"))
         link.erase(0, 2);
     return !link.empty();
+}
+
+bool CLinkParser::NamesOwnFile(const std::string& address)
+{
+    if (m_pOwnFiles == nullptr)
+        return false;
+    const std::optional<std::string> replaced = m_pOwnFiles->Replaced(address);
+    if (!replaced)
+        return false;
+    if (m_pContext != nullptr && m_ownFileAddresses.insert(address).second)
+        (void)m_pContext->WriteErrorLog("Refusing to store [" + address +
+                                            "]: it would replace the run's own file [" + *replaced + "].",
+                                        false);
+    return true;
 }
 
 bool CLinkParser::RobotsAllow(const std::string& address) const

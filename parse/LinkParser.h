@@ -4,6 +4,7 @@
 #include "parse/LinkReport.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@ class CLineScan;
 class IEngineContext;
 struct RunSettings;
 class CRobotsRules;
+class COwnFiles;
 
 // The link parser of one run: reads stored pages line by line, finds their link values, and
 // queues those that lie inside the start folder, within the depth limit and not seen before.
@@ -39,6 +41,12 @@ public:
     void SetRobots(const CRobotsRules* pRobots) { m_pRobots = pRobots; }
     // Told what became of every link value found; null (the default) for none. Not owned.
     void SetReport(ILinkReport* pReport) { m_pReport = pReport; }
+    // Links that would be stored over one of the run's own files are dropped; null (the default)
+    // drops none. Not owned.
+    void SetOwnFiles(const COwnFiles* pOwnFiles) { m_pOwnFiles = pOwnFiles; }
+    // Whether storing `address` would replace one of the run's own files; the first time for an
+    // address, one line in the error log says so.
+    bool NamesOwnFile(const std::string& address);
 
     // Reads the stored page and queues its links. False (with one line in the error log) when
     // the file cannot be opened or read.
@@ -117,6 +125,9 @@ private:
     // The lowered copy of each line, reused for the same reason.
     std::string m_strLower;
     const CRobotsRules* m_pRobots = nullptr;
+    const COwnFiles* m_pOwnFiles = nullptr;
+    // The addresses NamesOwnFile has logged.
+    std::set<std::string> m_ownFileAddresses;
     ILinkReport* m_pReport = nullptr;
     // The value NextLink last took from the line, before it was made relative (reports only).
     mutable std::string m_strFound;

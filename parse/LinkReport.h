@@ -15,6 +15,7 @@ enum class LinkFate
     LeftOutByFilterReadForLinks,
     NotALink,
     DisallowedByRobots,
+    RunsOwnFile, // it would be stored over the run's own log, shortcut or report
 };
 
 // The words a report uses for a fate ("queued as page", ...).

@@ -31,6 +31,8 @@ const char* LinkFateText(LinkFate fate)
         return "not a link";
     case LinkFate::DisallowedByRobots:
         return "disallowed by robots.txt";
+    case LinkFate::RunsOwnFile:
+        return "the run's own file";
     }
     return "";
 }

@@ -129,6 +129,13 @@ CRobotsRules::CRobotsRules(std::string_view text, std::string_view agent)
     m_rules = bAgentFound ? std::move(forAgent) : std::move(forAll);
 }
 
+CRobotsRules CRobotsRules::DisallowAll()
+{
+    CRobotsRules rules;
+    rules.m_rules.push_back({"/", false});
+    return rules;
+}
+
 bool CRobotsRules::Allowed(std::string_view path) const
 {
     if (path == "/robots.txt")

@@ -15,6 +15,9 @@ public:
     // `agent` is the User-Agent the crawler sends; its first word is the product token.
     CRobotsRules(std::string_view text, std::string_view agent);
 
+    // The rules of a robots.txt the server failed to serve: nothing may be fetched.
+    static CRobotsRules DisallowAll();
+
     // `path` is an object path starting with '/'.
     bool Allowed(std::string_view path) const;
     bool Empty() const { return m_rules.empty(); }

@@ -34,6 +34,20 @@ bool IsDirectory(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsOtherThanPlainFile(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+std::optional<Identity> IdentityOf(const std::string& path)
+{
+    struct stat info;
+    if (path.empty() || ::lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return Identity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
 bool CreateDirectory(const std::string& path, SystemError* error)
 {
     return ::mkdir(path.c_str(), 0777) == 0 || Report(error);

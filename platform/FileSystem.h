@@ -13,8 +13,22 @@
 namespace FileSystem
 {
 
+// What tells one file from another, whichever name it is reached by.
+struct Identity
+{
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const Identity&) const = default;
+};
+
 bool Exists(const std::string& path); // a file or directory whose attributes can be read
 bool IsDirectory(const std::string& path);
+// Whether something other than a plain file stands at `path`: a folder, a FIFO, a device, or a
+// link, whatever it points to. False when nothing is there or it cannot be looked at.
+bool IsOtherThanPlainFile(const std::string& path);
+// The identity of what stands at `path` itself (a link there is not followed); nothing when
+// nothing is there or it cannot be looked at.
+std::optional<Identity> IdentityOf(const std::string& path);
 bool CreateDirectory(const std::string& path, SystemError* error = nullptr);
 // Creates every missing folder on the way to the last '/' of `path`.
 bool CreatePath(const std::string& path, SystemError* error = nullptr);

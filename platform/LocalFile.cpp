@@ -1,5 +1,7 @@
 #include "platform/LocalFile.h"
 
+#include "platform/FileSystem.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -32,6 +34,16 @@ bool RemoveLeftover(const std::string& path)
     return bRemoved;
 }
 
+// Writers of a file the program names itself: a link planted at the name must not send the
+// bytes elsewhere, and opening a FIFO must not wait for a reader that never comes.
+constexpr int kPlainOnly = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+
+bool IsPlainFile(int fd)
+{
+    struct stat info;
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // Whether `path` still names the file open as `fd`.
 bool SameFile(int fd, const std::string& path)
 {
@@ -57,6 +69,21 @@ bool CLocalFile::Fail()
 {
     m_error = SystemError::FromErrno(errno);
     return false;
+}
+
+SystemError CLocalFile::NotPlainFile()
+{
+    return {EINVAL, "not a plain file"};
+}
+
+bool CLocalFile::FailPlainOpen(const std::string& path)
+{
+    if (FileSystem::IsOtherThanPlainFile(path))
+    {
+        m_error = NotPlainFile();
+        return false;
+    }
+    return Fail();
 }
 
 bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
@@ -87,9 +114,19 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
         break;
     }
 
+    const bool bPlainOnly = mode == Mode::CreateTruncate || mode == Mode::AppendExisting;
+    if (bPlainOnly)
+        flags |= kPlainOnly;
     m_fd = ::open(path.c_str(), flags, permissions);
     if (m_fd < 0)
-        return Fail();
+        return bPlainOnly ? FailPlainOpen(path) : Fail();
+    if (bPlainOnly && !IsPlainFile(m_fd))
+    {
+        ::close(m_fd);
+        m_fd = -1;
+        m_error = NotPlainFile();
+        return false;
+    }
     if (::flock(m_fd, lockKind | LOCK_NB) != 0 ||
         (mode == Mode::CreateTruncate && ::ftruncate(m_fd, 0) != 0) ||
         (mode == Mode::CreateFresh && !SameFile(m_fd, path)))

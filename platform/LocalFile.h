@@ -13,7 +13,10 @@ class CLocalFile
 public:
     enum class Mode
     {
-        CreateTruncate, // create or truncate, write
+        // Create or truncate, write. Like AppendExisting, it takes a plain file only: a link at
+        // the name is not followed, a FIFO is not waited for, and the open fails with
+        // NotPlainFile() for them and for anything else that is no plain file.
+        CreateTruncate,
         // Create a new file, write. A file an interrupted writer left at the name is removed
         // first; one a live writer holds is left alone and the open fails. Never writes through
         // a link at the name: the link itself is removed.
@@ -40,8 +43,14 @@ public:
 
     const SystemError& LastError() const { return m_error; }
 
+    // The error of an open refused because something other than a plain file stands at the name.
+    static SystemError NotPlainFile();
+
 private:
     bool Fail();
+    // Fails with NotPlainFile() when something other than a plain file stands at `path`, else
+    // with errno.
+    bool FailPlainOpen(const std::string& path);
 
     int m_fd = -1;
     SystemError m_error;

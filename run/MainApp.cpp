@@ -93,7 +93,7 @@ bool CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
         if (m_strLogPath.empty())
         {
             m_strLogPath =
-                (m_pMainDlg != nullptr ? m_pMainDlg->GetDestination() : std::string()) + "error.log";
+                (m_pMainDlg != nullptr ? m_pMainDlg->GetDestination() : std::string()) + kLogFileName;
             opened = file.Open(m_strLogPath, CLocalFile::Mode::CreateTruncate);
         }
         else

@@ -37,9 +37,13 @@ public:
     bool IsClosing() const override { return m_bClosing.load(); }
     const std::string& GetAppName() const { return m_strAppName; }
 
+    // The log's name in the destination folder.
+    static constexpr const char* kLogFileName = "error.log";
+
     // Appends one stamped line to error.log in the front end's destination folder; `bNewLog`
-    // starts the file afresh. Failures are shown to the user; the result only tells a caller that
-    // must not go on without its line (the run header) whether it was written.
+    // starts the file afresh. Only a plain file is written: never through a link, never a FIFO.
+    // Failures are shown to the user; the result only tells a caller that must not go on without
+    // its line (the run header) whether it was written.
     bool WriteErrorLog(const std::string& strMessage, bool bNewLog) override;
 
     // Shows a message box through the installed presenter (stderr when there is none). An empty

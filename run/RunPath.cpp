@@ -28,6 +28,13 @@ Destination CheckDestination(std::string& strDestination, const std::function<bo
 Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const Request& request)
 {
     Started started;
+    // A link there would send the log elsewhere and a FIFO would hold the run up: the user hears
+    // of it before anything is written or fetched.
+    if (FileSystem::IsOtherThanPlainFile(request.strDestination + CMainApp::kLogFileName))
+    {
+        started.failure = StartFailure::LogNotPlainFile;
+        return started;
+    }
     SystemError error;
     if (!CShortcutFile::Write(request.strDestination, request.strUrl, request.strUserId, request.strPassword,
                               &error))
@@ -57,6 +64,10 @@ Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const 
                                                request.strUserId, request.strPassword, request.bCrawl);
     started.pJob->SetCheckCertificates(request.bCheckCertificates);
     started.pJob->SetLinkReport(request.pLinkReport);
+    std::vector<std::string> ownFiles{app.m_strLogPath, request.strDestination + CShortcutFile::kFileName};
+    if (!request.strLinkReportPath.empty())
+        ownFiles.push_back(request.strLinkReportPath);
+    started.pJob->SetOwnFiles(std::move(ownFiles));
     worker.SetOwner(&owner);
     worker.SetJob(started.pJob.get());
     worker.PostThreadMessage(TM_RUNJOB);

@@ -49,14 +49,17 @@ struct Request
     // what became of every link value found (not owned; it must outlive the run).
     bool bCheckCertificates = true;
     ILinkReport* pLinkReport = nullptr;
+    // Where that report is written, so that no site's file replaces it.
+    std::string strLinkReportPath = {};
 };
 
 enum class StartFailure
 {
     None,
-    Shortcut, // strError holds the system's text
-    Header,   // the log writer has told the user
-    Setting,  // strError names the edit that was refused
+    LogNotPlainFile, // something other than a plain file stands at the log's name; nothing written
+    Shortcut,        // strError holds the system's text
+    Header,          // the log writer has told the user
+    Setting,         // strError names the edit that was refused
 };
 
 struct Started

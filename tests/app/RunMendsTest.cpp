@@ -1,5 +1,7 @@
 #include "RunFixture.h"
 #include "crawl/CrawlJob.h"
+#include "platform/LocalFile.h"
+#include "support/Planted.h"
 #include "support/TempDir.h"
 #include "ui/MenuTemplate.h"
 
@@ -112,10 +114,33 @@ TEST_F(RunMendsTest, AShortcutOrLogHeaderThatCannotBeWrittenLeavesTheWindowIdle)
 
     std::filesystem::remove(destination + "shortcut.url");
     std::filesystem::remove(destination + "error.log");
-    std::filesystem::create_directory(destination + "error.log");
-    m_app.Boxes().Clear();
-    ClickGo(dialog);
-    // The log writer says why, once; the window does not go on without its log.
+    // Whatever stands at the log's name, the window says so before anything is written.
+    CTempDir outside;
+    for (const Planted kind : kEveryPlanted)
+    {
+        SCOPED_TRACE(NameOf(kind));
+        Plant(kind, destination + "error.log", outside / "target");
+        m_app.Boxes().Clear();
+        ClickGo(dialog);
+        EXPECT_EQ(m_app.Boxes().Texts(),
+                  std::vector<std::string>{"[" + destination +
+                                           "error.log] is not a plain file (a link, a folder or a FIFO).\n"
+                                           "Remove it or choose another destination folder."});
+        ExpectIdleWindow(dialog, "(&G)连接");
+        EXPECT_FALSE(std::filesystem::exists(destination + "shortcut.url"));
+        std::filesystem::remove(destination + "error.log");
+        std::filesystem::remove(outside / "target");
+    }
+
+    // A log another writer holds cannot be started: the log writer says why, once, and the window
+    // does not go on without its log.
+    WriteWholeFile(destination + "error.log", "held\n");
+    {
+        CLocalFile holder;
+        ASSERT_TRUE(holder.Open(destination + "error.log", CLocalFile::Mode::AppendExisting));
+        m_app.Boxes().Clear();
+        ClickGo(dialog);
+    }
     EXPECT_EQ(m_app.Boxes().Texts(),
               std::vector<std::string>{"Error creating logfile, processing will stop."});
     ExpectIdleWindow(dialog, "(&G)连接");
@@ -124,7 +149,6 @@ TEST_F(RunMendsTest, AShortcutOrLogHeaderThatCannotBeWrittenLeavesTheWindowIdle)
     EXPECT_TRUE(m_server.Targets().empty());
 
     // The window is fully usable again.
-    std::filesystem::remove(destination + "error.log");
     m_app.Boxes().Clear();
     ClickGo(dialog);
     ASSERT_TRUE(WaitForIdle(dialog));

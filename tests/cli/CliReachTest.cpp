@@ -107,4 +107,47 @@ TEST_F(CliReach, WhyWritesTheReportOfTheRun)
                                       ",outside the start folder\r\n");
 }
 
+TEST_F(CliReach, ASitesFilesNeverReplaceTheRunsLogShortcutOrReport)
+{
+    // Replacing by date: a server's copy without a date replaces any file of its name.
+    m_server.Serve("/a/index.html",
+                   TestResponse::Ok("<a href=\"error.log\">l</a> <a href=\"shortcut.url\">s</a>\n"
+                                    "<a href=\"report/why.csv\">r</a> <img src=\"pic.gif\">\n"));
+    for (const char* file : {"/a/error.log", "/a/shortcut.url", "/a/report/why.csv"})
+        m_server.Serve(file, TestResponse::Ok("the site's own text\n", "text/plain"));
+    m_server.Serve("/a/pic.gif", TestResponse::Ok("GIF89a", "image/gif"));
+    ASSERT_TRUE(FileSystem::CreateDirectory(m_dest.Path() + "out"));
+    ASSERT_TRUE(FileSystem::CreateDirectory(Dest("report")));
+    const std::string why = Dest("report/why.csv");
+
+    std::string out;
+    ASSERT_EQ(
+        Run({"-q", "--file-check", "replace", "--why", why, m_server.Url("/a/index.html"), Dest()}, &out), 0);
+    EXPECT_EQ(out, "Site processing complete.\n");
+    EXPECT_EQ(m_server.CountOf("/a/error.log") + m_server.CountOf("/a/shortcut.url") +
+                  m_server.CountOf("/a/report/why.csv"),
+              0u);
+    EXPECT_EQ(ReadWholeFile(Dest("pic.gif")), "GIF89a");
+    EXPECT_EQ(
+        ReadWholeFile(Dest("shortcut.url")).rfind("[InternetShortcut]\r\nURL=" + m_server.Url("/a/"), 0), 0u);
+    const std::string log = ReadWholeFile(Dest("error.log"));
+    EXPECT_NE(log.find(" : New Session\n"), std::string::npos) << log;
+    for (const char* file : {"error.log", "shortcut.url", "report/why.csv"})
+    {
+        const std::string line = " : Refusing to store [" + m_server.Url("/a/") + file +
+                                 "]: it would replace the run's own file [" + Dest(file) + "].\n";
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+    }
+    const std::string report = ReadWholeFile(why);
+    EXPECT_EQ(report.rfind("page,value,address,fate\r\n", 0), 0u) << report;
+    const std::string page = m_server.Url("/a/index.html");
+    EXPECT_NE(report.find(page + ",report/why.csv," + m_server.Url("/a/report/why.csv") +
+                          ",the run's own file\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find(page + ",error.log," + m_server.Url("/a/error.log") + ",the run's own file\r\n"),
+              std::string::npos)
+        << report;
+}
+
 } // namespace

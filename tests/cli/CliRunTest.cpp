@@ -2,10 +2,12 @@
 #include "platform/FileSystem.h"
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
+#include "support/Planted.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -117,6 +119,43 @@ TEST_F(CliRun, AnyFailureOrAMissingStartPageEndsWithStatusOneWhateverTheOrder)
     const size_t notFound = log.find(" : Link not found: /a/missing.html\n");
     ASSERT_NE(notFound, std::string::npos) << log;
     EXPECT_NE(log.find(" : Site processing failed.\n", notFound), std::string::npos) << log;
+}
+
+TEST_F(CliRun, ALinkOrFifoAtTheLogsOrTheReportsNameEndsWithStatusTwoBeforeAnythingIsFetched)
+{
+    m_server.Serve("/a/index.html", TestResponse::Ok("<p>x</p>\n"));
+    int nCase = 0;
+    for (const Planted kind : kEveryPlanted)
+    {
+        SCOPED_TRACE(NameOf(kind));
+        const std::string folder = Dest(std::to_string(++nCase) + "/");
+        ASSERT_TRUE(std::filesystem::create_directories(folder));
+        const std::string target = m_dest.Path() + "target" + std::to_string(nCase);
+        Plant(kind, folder + "error.log", target);
+        std::string err;
+        EXPECT_EQ(Run({"-q", m_server.Url("/a/index.html"), folder}, nullptr, &err), 2);
+        EXPECT_NE(err.find("cannot write the log " + folder + "error.log: it is not a plain file"),
+                  std::string::npos)
+            << err;
+        EXPECT_TRUE(FileSystem::IsOtherThanPlainFile(folder + "error.log"));
+        EXPECT_FALSE(FileSystem::Exists(folder + "shortcut.url"));
+        if (kind == Planted::LinkToFile)
+        {
+            EXPECT_EQ(ReadWholeFile(target), "precious");
+        }
+
+        const std::string why = m_dest.Path() + "why" + std::to_string(nCase) + ".csv";
+        Plant(kind, why, target + "-why");
+        EXPECT_EQ(
+            Run({"-y", "-q", "--why", why, m_server.Url("/a/index.html"), Dest("fine/")}, nullptr, &err), 2);
+        EXPECT_NE(err.find("cannot write the link report " + why + ": not a plain file"), std::string::npos)
+            << err;
+        if (kind == Planted::LinkToFile)
+        {
+            EXPECT_EQ(ReadWholeFile(target + "-why"), "precious");
+        }
+    }
+    EXPECT_TRUE(m_server.Targets().empty());
 }
 
 TEST_F(CliRun, OptionsApplyToThisRunAndLeaveTheStoreAlone)

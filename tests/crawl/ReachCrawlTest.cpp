@@ -116,6 +116,79 @@ TEST_F(ReachCrawlTest, RobotsRulesAreFetchedOnceNotStoredAndHonoured)
     EXPECT_EQ(app.LogText().find("robots.txt"), std::string::npos) << app.LogText();
 }
 
+TEST_F(ReachCrawlTest, ARobotsTxtTheServerFailsToServeLeavesOutAllButTheStartPageAndFailsTheRun)
+{
+    struct Case
+    {
+        const char* name;
+        int status; // 0: a body the connection cuts short
+        bool bAllowed;
+        const char* logged; // in the one line that says why, for a refusal
+    };
+    const Case cases[] = {
+        {"503", 503, false, "(the server answered 503)"},
+        {"500", 500, false, "(the server answered 500)"},
+        {"cut", 0, false, "(Error: ("},
+        {"403", 403, true, ""},
+        {"410", 410, true, ""},
+        {"401", 401, true, ""},
+        {"404", 404, true, ""},
+    };
+    app.StoreDword(kValueRobots, 1);
+    app.StoreDword(kValueRetries, 1);
+    app.StoreDword(kValueContinueOnError, 1);
+    server.Serve("/a/index.html",
+                 TestResponse::Ok("<a href=\"private/x.html\">x</a> <img src=\"pic.gif\">\n"));
+    server.Serve("/a/private/x.html", TestResponse::Ok("x\n"));
+    server.Serve("/a/pic.gif", TestResponse::Ok("GIF89a", "image/gif"));
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        TestResponse robots = TestResponse::Ok("User-agent: *\nDisallow: /a/private/\n", "text/plain");
+        if (test.status == 0)
+            robots.contentLength = 4000; // the connection closes long before the body's end
+        else
+            robots.status = test.status;
+        server.Serve("/robots.txt", robots);
+        server.ClearLog();
+        const size_t nLogBefore = app.LogText().size();
+        CTempDir reportFolder;
+        CLinkReportFile report;
+        ASSERT_TRUE(report.Open(reportFolder / "why.csv"));
+        EXPECT_EQ(Crawl("/a/index.html", true, &report), std::optional<bool>(test.bAllowed));
+        ASSERT_TRUE(report.Close());
+
+        EXPECT_EQ(ReadWholeFile(Dest() + "index.html"),
+                  "<a href=\"private/x.html\">x</a> <img src=\"pic.gif\">\n")
+            << "the start page is the user's, not the site's";
+        EXPECT_EQ(FileSystem::Exists(Dest() + "private/x.html"), test.bAllowed);
+        EXPECT_EQ(FileSystem::Exists(Dest() + "pic.gif"), test.bAllowed);
+        const std::string why = ReadWholeFile(reportFolder / "why.csv");
+        const size_t nDisallowed = test.bAllowed ? 0 : 2;
+        size_t nFound = 0;
+        for (size_t at = why.find(",disallowed by robots.txt\r\n"); at != std::string::npos;
+             at = why.find(",disallowed by robots.txt\r\n", at + 1))
+            ++nFound;
+        EXPECT_EQ(nFound, nDisallowed) << why;
+        // A failure is tried again as any address is; an answer that says "no such file" is not.
+        EXPECT_EQ(server.CountOf("/robots.txt"), test.bAllowed ? 1u : 2u);
+
+        const std::string log = app.LogText().substr(nLogBefore);
+        const size_t line = log.find(" : Unable to read robots.txt ");
+        if (test.bAllowed)
+        {
+            EXPECT_EQ(line, std::string::npos) << log;
+            continue;
+        }
+        ASSERT_NE(line, std::string::npos) << log;
+        EXPECT_EQ(log.find(" : Unable to read robots.txt ", line + 1), std::string::npos)
+            << "one line: " << log;
+        const std::string text = log.substr(line, log.find('\n', line) - line);
+        EXPECT_NE(text.find(test.logged), std::string::npos) << text;
+        EXPECT_NE(text.find("everything but the start page is left out."), std::string::npos) << text;
+    }
+}
+
 TEST_F(ReachCrawlTest, TheReportSaysWhatBecameOfEveryLinkValue)
 {
     app.StoreDword(kValueDepth, 1);

@@ -1,6 +1,7 @@
 #include "platform/LocalFile.h"
 
 #include "platform/FileSystem.h"
+#include "support/Planted.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,43 @@ TEST(LocalFile, AFreshFileReplacesLeftoversAndLinksButNotALiveWritersFile)
     ASSERT_TRUE(FileSystem::CreateDirectory(dir / "folder"));
     EXPECT_FALSE(second.Open(dir / "folder", CLocalFile::Mode::CreateFresh));
     EXPECT_TRUE(FileSystem::IsDirectory(dir / "folder"));
+}
+
+TEST(LocalFile, WritersOfANamedFileTakeAPlainFileOnlyAndNeverWait)
+{
+    for (const Planted kind : kEveryPlanted)
+    {
+        for (const CLocalFile::Mode mode :
+             {CLocalFile::Mode::CreateTruncate, CLocalFile::Mode::AppendExisting})
+        {
+            SCOPED_TRACE(std::string(NameOf(kind)) +
+                         (mode == CLocalFile::Mode::CreateTruncate ? ", truncating" : ", appending"));
+            CTempDir dir;
+            const std::string path = dir / "log";
+            Plant(kind, path, dir / "target");
+            CLocalFile file;
+            // A FIFO nobody reads would hold this open for ever.
+            EXPECT_FALSE(file.Open(path, mode));
+            EXPECT_FALSE(file.IsOpen());
+            EXPECT_EQ(file.LastError().text, CLocalFile::NotPlainFile().text);
+            EXPECT_TRUE(FileSystem::IsOtherThanPlainFile(path)) << "what stands there is left alone";
+            if (kind == Planted::LinkToFile)
+            {
+                EXPECT_EQ(ReadWholeFile(dir / "target"), "precious");
+            }
+            EXPECT_EQ(FileSystem::Exists(dir / "target"), kind == Planted::LinkToFile);
+        }
+    }
+
+    // A plain file, or none at all, is no such refusal.
+    CTempDir dir;
+    EXPECT_FALSE(FileSystem::IsOtherThanPlainFile(dir / "none"));
+    CLocalFile file;
+    EXPECT_FALSE(file.Open(dir / "none", CLocalFile::Mode::AppendExisting));
+    EXPECT_EQ(file.LastError().code, ENOENT);
+    ASSERT_TRUE(file.Open(dir / "none", CLocalFile::Mode::CreateTruncate));
+    ASSERT_TRUE(file.Close());
+    EXPECT_FALSE(FileSystem::IsOtherThanPlainFile(dir / "none"));
 }
 
 TEST(FileSystem, PartialNamesAreShortHiddenAndStablePerName)

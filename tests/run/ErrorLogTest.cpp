@@ -1,3 +1,4 @@
+#include "support/Planted.h"
 #include "support/TestApp.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,31 @@ TEST(ErrorLog, AnUnwritableFolderShowsTheCreationMessageForEveryEntry)
         EXPECT_EQ(box.caption, "harvestly-test");
     }
     test.App().m_pMainDlg = nullptr;
+}
+
+TEST(ErrorLog, ALinkOrFifoAtTheLogsNameIsNeitherFollowedNorWaitedFor)
+{
+    for (const Planted kind : kEveryPlanted)
+    {
+        SCOPED_TRACE(NameOf(kind));
+        CTestApp test;
+        CTempDir outside;
+        Plant(kind, test.Destination() + "error.log", outside / "target");
+
+        EXPECT_FALSE(test.App().WriteErrorLog("header", true));
+        EXPECT_FALSE(test.App().WriteErrorLog("a later line", false));
+        EXPECT_EQ(test.Boxes().Texts(),
+                  std::vector<std::string>(2, "Error creating logfile, processing will stop."));
+        EXPECT_TRUE(FileSystem::IsOtherThanPlainFile(test.Destination() + "error.log"));
+        if (kind == Planted::LinkToFile)
+        {
+            EXPECT_EQ(ReadWholeFile(outside / "target"), "precious");
+        }
+        else
+        {
+            EXPECT_FALSE(FileSystem::Exists(outside / "target"));
+        }
+    }
 }
 
 TEST(ErrorLog, EntriesFromTwoThreadsNeverInterleaveInsideALine)

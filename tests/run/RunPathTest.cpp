@@ -3,6 +3,7 @@
 #include "crawl/CrawlJob.h"
 #include "crawl/CrawlOwner.h"
 #include "crawl/InternetThread.h"
+#include "support/Planted.h"
 #include "support/TestApp.h"
 
 #include <future>
@@ -80,6 +81,32 @@ TEST(RunPath, StartWritesTheRecordsAppliesTheEditsAndHandsTheJobOver)
     const std::string log = test.LogText();
     EXPECT_NE(log.find(" : New Session\n"), std::string::npos) << log;
     EXPECT_EQ(log.rfind(" : Site processing failed.\n"), log.size() - 27) << log;
+}
+
+TEST(RunPath, AnythingButAPlainFileAtTheLogsNameStopsTheRunBeforeAnythingIsWritten)
+{
+    for (const Planted kind : kEveryPlanted)
+    {
+        SCOPED_TRACE(NameOf(kind));
+        CTestApp test;
+        CTempDir outside;
+        Plant(kind, test.Destination() + "error.log", outside / "target");
+        std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);
+        ASSERT_TRUE(pWorker);
+
+        CEndRecorder owner;
+        const RunPath::Request request{"http://127.0.0.1:9/a/", test.Destination(), "", "", false, {}};
+        const RunPath::Started started = RunPath::Start(test.App(), *pWorker, owner, request);
+        EXPECT_EQ(started.failure, RunPath::StartFailure::LogNotPlainFile);
+        EXPECT_EQ(started.pJob, nullptr);
+        EXPECT_FALSE(FileSystem::Exists(test.Destination() + "shortcut.url"));
+        EXPECT_EQ(test.Boxes().Count(), 0u) << "the front end says why, in its own way";
+        if (kind == Planted::LinkToFile)
+        {
+            EXPECT_EQ(ReadWholeFile(outside / "target"), "precious");
+        }
+        pWorker->End();
+    }
 }
 
 } // namespace
