@@ -25,6 +25,7 @@ public:
     bool Next(std::string& link);
     // The text after the last value found, its delimiter included.
     std::string_view Rest() const { return m_line.substr(m_nOffset); }
+    std::string_view Line() const { return m_line; }
     // Where the last value found starts in the line, and where its delimiter is.
     size_t ValueBegin() const { return m_nValueBegin; }
     size_t ValueEnd() const { return m_nOffset; }

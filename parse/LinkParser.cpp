@@ -197,7 +197,7 @@ void CLinkParser::AcceptLinks(const std::string& line)
             m_next.found = m_strFound;
         const bool bPrepared = Prepare(m_next, link, bPage);
         if (m_pSites != nullptr)
-            AddSite(scan, line, m_next.address);
+            AddSite(scan, m_next.address);
         if (!bPrepared)
             continue;
         // A report lists the links in page order, so each is queued at once.
@@ -274,8 +274,9 @@ void CLinkParser::Queue(const Candidate& candidate)
 // The value's bytes in the page run from where its first decoded byte came from to the delimiter
 // the scan stopped at, or, when the scan stopped at a blank or a '?' inside the value as written,
 // on to where the value as written ends: its closing quote, or a blank or '>' for one unquoted.
-void CLinkParser::AddSite(const CLineScan& scan, const std::string& line, const std::string& address)
+void CLinkParser::AddSite(const CLineScan& scan, const std::string& address) const
 {
+    const std::string_view line = scan.Line();
     // A line given without its raw text (AcceptLinks called on its own) has no place in a page.
     if (m_raw.origins.size() != line.size())
         return;
@@ -344,6 +345,9 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
             link.erase(hash);
         if (link.empty())
         {
+            // The page's own folder, named in full: not followed, but a place a browser goes to.
+            if (m_pSites != nullptr && !scan.Line().substr(scan.ValueBegin()).starts_with('#'))
+                AddSite(scan, m_strSitePrefix + m_strObjectFolder);
             Report(m_strFound, {}, LinkFate::NotALink);
             continue;
         }

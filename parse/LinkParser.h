@@ -106,7 +106,7 @@ private:
         std::uint64_t nStart = 0;
         std::vector<std::uint32_t> origins;
     };
-    void AddSite(const CLineScan& scan, const std::string& line, const std::string& address);
+    void AddSite(const CLineScan& scan, const std::string& address) const;
     void Report(std::string_view value, std::string_view address, LinkFate fate) const;
 
     CUrlQueue* m_pQueue;

@@ -75,6 +75,9 @@ TEST(LinkSites, EachValueIsFoundWhereItIsWrittenWhole)
         {"<a href=\"http://host/docs/a.html\">",
          {{"http://host/docs/a.html", "http://host/docs/a.html", false}}},
         {"<a href=\"http://elsewhere/a.html\"><a href=\"mailto:x@y\"><a href=\"#top\">", {}},
+        // The page's own folder is not followed, but a browser goes there.
+        {"<a href=\"/docs/guide/\"><a href=\"http://host/docs/guide/#s\">",
+         {{"/docs/guide/", g, false}, {"http://host/docs/guide/#s", g, false}}},
         // Offsets run on over line ends of both kinds.
         {"<p>\r\n<a href=\"one.html\">\n\n  <img src=\"two.gif\">",
          {{"one.html", g + "one.html", false}, {"two.gif", g + "two.gif", false}}},
