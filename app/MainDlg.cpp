@@ -294,7 +294,7 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* pEvent)
     QMenu menu(this);
     QAction* pAbout = menu.addAction(ToQ(strAbout));
     menu.addSeparator();
-    m_options.AddReachSwitches(menu);
+    m_options.AddMoreOptions(menu, !m_bRunning);
     if (menu.exec(pEvent->globalPos()) == pAbout)
         OnSysCommand(IDM_ABOUTBOX);
 }

@@ -6,13 +6,13 @@
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 #include "ui/FilterDlg.h"
+#include "ui/MoreOptionsDlg.h"
 #include "ui/TemplateDialog.h"
 
 #include <QComboBox>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <iterator>
 
 namespace
 {
@@ -189,34 +189,15 @@ void COptionsPanel::EditFilter()
     }
 }
 
-void COptionsPanel::AddReachSwitches(QMenu& menu)
+void COptionsPanel::AddMoreOptions(QMenu& menu, bool bEnabled)
 {
-    struct Switch
-    {
-        unsigned nTextId;
-        const char* pszValue;
-    };
-    static constexpr Switch kSwitches[] = {
-        {IDS_ALLOW_HTTPS, kValueAllowHttps},
-        {IDS_HTML_WITH_PARAMETERS, kValueHtmlWithParameters},
-        {IDS_FOLLOW_CSS, kValueFollowCss},
-        {IDS_ROBOTS, kValueRobots},
-    };
-    std::uint32_t nStored[std::size(kSwitches)] = {};
-    CRegistryKey key;
-    if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
-    {
-        for (size_t i = 0; i < std::size(kSwitches); ++i)
-            key.ReadDword(nStored[i], kSwitches[i].pszValue);
-        key.Close();
-    }
-    for (size_t i = 0; i < std::size(kSwitches); ++i)
-    {
-        QAction* pAction = menu.addAction(QString::fromStdString(LoadResString(kSwitches[i].nTextId)));
-        pAction->setCheckable(true);
-        pAction->setChecked(nStored[i] != 0);
-        const char* pszValue = kSwitches[i].pszValue;
-        QObject::connect(pAction, &QAction::toggled, &m_dialog,
-                         [this, pszValue](bool bChecked) { Store(bChecked ? 1 : 0, pszValue); });
-    }
+    QAction* pAction = menu.addAction(QString::fromStdString(LoadResString(IDS_MORE_OPTIONS)));
+    // A run has read the store already: what the dialog would change would not reach it.
+    pAction->setEnabled(bEnabled);
+    QObject::connect(pAction, &QAction::triggered, &m_dialog,
+                     [this]
+                     {
+                         CMoreOptionsDlg dialog(*m_pApp, &m_dialog);
+                         dialog.exec();
+                     });
 }

@@ -8,8 +8,8 @@ class QMenu;
 
 // The main window's options panel. It shows the stored options when it opens and stores each
 // control's value the moment it changes, so that the next run, which reads the store itself, uses
-// what the panel shows. The switches for today's sites, on the window's own menu, are stored the
-// same way.
+// what the panel shows. The dialog of further values, opened from the window's own menu, stores
+// its values the same way.
 class COptionsPanel
 {
 public:
@@ -27,7 +27,8 @@ public:
     // The filter dialog; an empty filter turns the filters off.
     void EditFilter();
 
-    void AddReachSwitches(QMenu& menu);
+    // The entry that opens the dialog of further values, disabled while a run goes on.
+    void AddMoreOptions(QMenu& menu, bool bEnabled);
 
 private:
     void Store(std::uint32_t nValue, const char* pszValue);

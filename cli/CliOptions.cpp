@@ -215,6 +215,8 @@ private:
             flag(kValueFollowCss);
         else if (name == "--robots")
             flag(kValueRobots);
+        else if (name == "--convert-links")
+            flag(kValueConvertLinks);
         else if (name == "--no-check-certificate")
         {
             flag(nullptr);
@@ -330,6 +332,8 @@ const char* CliUsageText()
            "      --robots              honour the start server's robots.txt\n"
            "      --wait SECONDS        pause between two requests (decimals allowed)\n"
            "      --limit-rate RATE     body bytes per second, with an optional k or m\n"
+           "      --convert-links       when the run ends, rewrite the links of the pages it read\n"
+           "                            so the mirror browses offline\n"
            "      --why FILE            write a CSV line per link found: page, value, address, fate\n"
            "  -y, --yes                 create DESTINATION without asking\n"
            "  -q, --quiet               no progress display\n"

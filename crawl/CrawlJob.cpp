@@ -1,5 +1,6 @@
 #include "crawl/CrawlJob.h"
 
+#include "crawl/OfflineMirror.h"
 #include "parse/LinkParser.h"
 #include "parse/OwnFiles.h"
 #include "platform/AsciiText.h"
@@ -27,7 +28,8 @@ CCrawlJob::CCrawlJob(IEngineContext& context, const RunSettings& settings, std::
     : m_bContinueOnError(settings.nContinueOnError != 0), m_nRetries(settings.nRetries), m_bCrawl(bCrawl),
       m_strStartUrl(std::move(strStartUrl)), m_strDestDir(std::move(strDestDir)),
       m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)), m_context(context),
-      m_settings(settings), m_fetcher(context, settings)
+      m_settings(settings), m_fetcher(context, settings),
+      m_pOffline(settings.nConvertLinks != 0 ? std::make_unique<COfflineMirror>() : nullptr)
 {
     if (m_strDestDir.empty() || m_strDestDir.back() != '/')
         m_strDestDir += '/';
@@ -84,7 +86,7 @@ bool CCrawlJob::Run()
     m_fetcher.SetDestDir(m_strDestDir);
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
-    const COwnFiles ownFiles(m_ownFiles, m_strDestDir, strStartDir, m_fetcher.NoNameAsIndex());
+    const COwnFiles ownFiles(m_ownFiles, m_strDestDir, strStartDir, m_settings.nNoNameAsIndex != 0);
     parser.SetOwnFiles(&ownFiles);
     if (!QueueStart(parser))
         bResult = false;
@@ -135,24 +137,38 @@ bool CCrawlJob::Run()
         const bool bStylesheet = !bPage && m_settings.nFollowCss != 0 && IsCssType(fetched.strContentType);
         if ((bPage || bStylesheet) && bFirstPage)
             parser.SetServerRoot(m_fetcher.GetServerRoot());
+        // Only what stays in the mirror is a link target, and only it is converted.
+        const bool bStays = !fetched.bTemporary && bKeep;
+        if (m_pOffline && bStays)
+            m_pOffline->AddStored(strUrl, fetched.strLocalPath);
+        std::vector<LinkSite> sites;
+        std::vector<LinkSite>* pSites = m_pOffline && bStays ? &sites : nullptr;
         if (bPage)
         {
-            ReadPage(parser, strUrl, fetched);
+            ReadPage(parser, strUrl, fetched, pSites);
             bFirstPage = false;
         }
         else if (bStylesheet)
         {
             parser.SetStylesheet(strUrl);
+            parser.SetSites(pSites);
             (void)parser.ParseStylesheet(fetched.strLocalPath);
         }
+        parser.SetSites(nullptr);
+        if (pSites != nullptr && (bPage || bStylesheet))
+            m_pOffline->AddPage(strUrl, fetched.strLocalPath, std::move(sites));
         // A copy that cannot be deleted only stays on disk; the run goes on either way.
         if (fetched.bTemporary || !bKeep)
             (void)FileSystem::Delete(fetched.strLocalPath);
     }
 
+    // Whatever the outcome, what was read is converted; a program that is closing leaves it to
+    // the next run.
+    const bool bConverted = m_pOffline && !Closing() && ConvertLinks();
+
     // What the run stored is on disk before the run is reported; a program that is closing
     // leaves that to the system rather than hold up its tear-down.
-    if (m_fetcher.StoredAny() && !Closing() && !SyncStoredFiles())
+    if ((m_fetcher.StoredAny() || bConverted) && !Closing() && !SyncStoredFiles())
         bResult = false;
     return bResult;
 }
@@ -169,9 +185,11 @@ bool CCrawlJob::QueueStart(CLinkParser& parser)
     return true;
 }
 
-void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched)
+void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched,
+                         std::vector<LinkSite>* pSites)
 {
     parser.SetPage(strUrl);
+    parser.SetSites(pSites);
     // A page that cannot be read has been logged by the parser and gives no links.
     if (fetched.bPageHeld)
         parser.ParseText(fetched.strPageText);
@@ -183,6 +201,13 @@ void CCrawlJob::ReadPage(CLinkParser& parser, const std::string& strUrl, const F
         parser.ParseStylesText(fetched.strPageText);
     else
         (void)parser.ParseStyles(fetched.strLocalPath);
+}
+
+bool CCrawlJob::ConvertLinks()
+{
+    SetCurrentUrl({});
+    // A page that could not be converted has its own line in the log and keeps its old bytes.
+    return m_pOffline->Convert(m_context).nConverted != 0;
 }
 
 bool CCrawlJob::SyncStoredFiles()

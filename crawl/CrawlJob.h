@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,6 +18,8 @@
 class IEngineContext;
 class CLinkParser;
 class ILinkReport;
+class COfflineMirror;
+struct LinkSite;
 
 // One run over one site: its settings, queue, visited list, stop flag, counters and fetcher.
 // Built on the user-interface thread, run once on the worker; the accessors are for the progress
@@ -58,6 +61,7 @@ public:
     bool GetHtmlWithParameters() const { return m_settings.nHtmlWithParameters != 0; }
     bool GetFollowCss() const { return m_settings.nFollowCss != 0; }
     bool GetRobots() const { return m_settings.nRobots != 0; }
+    bool GetConvertLinks() const { return m_settings.nConvertLinks != 0; }
 
     // For this run only, before it starts: whether certificates are checked (they are unless
     // told otherwise), and a report told what became of every link value found (not owned).
@@ -81,7 +85,11 @@ private:
     std::optional<FetchResult> FetchWithRetries(const std::string& strUrl, bool bHoldPage);
     bool Closing() const;
     // Reads a stored page for its links, and for what its style blocks name when asked to.
-    void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched);
+    void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched,
+                  std::vector<LinkSite>* pSites);
+    // Rewrites the links of what the run read, so that the mirror browses offline; true when any
+    // page was written.
+    bool ConvertLinks();
     bool SyncStoredFiles();
     // Queues the start address; false when it may not be fetched at all.
     bool QueueStart(CLinkParser& parser);
@@ -106,4 +114,6 @@ private:
     IEngineContext& m_context;
     RunSettings m_settings;
     CPageFetcher m_fetcher;
+    // Only when the run converts links.
+    std::unique_ptr<COfflineMirror> m_pOffline;
 };

@@ -1,5 +1,6 @@
 #include "parse/CssScanner.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -59,10 +60,18 @@ void CCssScanner::Feed(std::string_view text)
         if (m_bLastWasReturn && byte == '\n')
         {
             m_bLastWasReturn = false;
+            ++m_nPos;
             continue;
         }
         m_bLastWasReturn = byte == '\r';
-        Put(byte == '\r' || byte == '\f' ? '\n' : byte);
+        const char c = byte == '\r' || byte == '\f' ? '\n' : byte;
+        if (m_bBeginPending && StartsValueText(c))
+        {
+            m_bBeginPending = false;
+            m_span.begin = m_nPos;
+        }
+        Put(c);
+        ++m_nPos;
     }
 }
 
@@ -91,8 +100,10 @@ void CCssScanner::Finish()
         break;
     case State::UrlStart:
     case State::UrlBody:
-    case State::UrlTrail:
         Emit();
+        break;
+    case State::UrlTrail:
+        Emit(m_nTrailStart);
         break;
     default:
         break;
@@ -100,6 +111,8 @@ void CCssScanner::Finish()
     m_state = State::Data;
     m_prefix = 0;
     m_bLastWasReturn = false;
+    m_bBeginPending = false;
+    m_nPos = 0;
     m_value.clear();
     m_word.clear();
 }
@@ -239,7 +252,7 @@ void CCssScanner::Put(char c)
             break;
         if (c == ')')
         {
-            Emit();
+            Emit(m_nTrailStart);
             m_state = State::Data;
             break;
         }
@@ -350,7 +363,10 @@ void CCssScanner::PutUrl(char c)
         m_state = State::Data;
     }
     else if (IsWhite(c))
+    {
+        m_nTrailStart = m_nPos;
         m_state = State::UrlTrail;
+    }
     else if (IsQuote(c) || c == '(' || IsNonPrintable(c))
         m_state = State::BadUrl;
     else if (c == '\\')
@@ -475,11 +491,31 @@ void CCssScanner::StartValue()
 {
     m_value.clear();
     m_bOverflow = false;
+    m_bBeginPending = true;
+}
+
+// The first byte of a value's text: after the opening quote of a string, or the first byte of an
+// unquoted url() that is not white space.
+bool CCssScanner::StartsValueText(char c) const
+{
+    if (m_state == State::String)
+        return true;
+    return m_state == State::UrlStart && !IsWhite(c) && !IsQuote(c);
 }
 
 void CCssScanner::Emit()
 {
+    Emit(m_nPos);
+}
+
+void CCssScanner::Emit(std::uint64_t nEnd)
+{
+    if (m_bBeginPending)
+        m_span.begin = nEnd;
+    m_span.end = std::max(nEnd, m_span.begin);
+    m_bBeginPending = false;
     if (!m_bOverflow)
         m_sink(m_value);
-    StartValue();
+    m_value.clear();
+    m_bOverflow = false;
 }

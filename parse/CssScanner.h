@@ -21,6 +21,18 @@ public:
 
     explicit CCssScanner(Sink sink);
 
+    // Where the value last handed to the sink lies in the text as fed, as byte offsets: its text
+    // between the quotes or the parentheses, escapes as written. For a caller that rewrites it.
+    struct Span
+    {
+        std::uint64_t begin = 0;
+        std::uint64_t end = 0;
+    };
+    Span LastSpan() const { return m_span; }
+    // The offset the next byte fed has, for a caller that feeds a text in pieces of its own or
+    // with parts left out. Offsets count from 0 again after Finish.
+    void MoveTo(std::uint64_t nPos) { m_nPos = nPos; }
+
     void Feed(std::string_view text);
     // The end of the stylesheet (or of one style attribute): a url( or an @import string still
     // open ends here, as the tokenizer ends it. The scanner is then ready for a new text.
@@ -68,7 +80,9 @@ private:
     void AppendCodePoint(std::uint32_t code);
     void AppendWordChar(char c);
     void Emit();
+    void Emit(std::uint64_t nEnd);
     void StartValue();
+    bool StartsValueText(char c) const;
 
     Sink m_sink;
     State m_state = State::Data;
@@ -82,6 +96,10 @@ private:
     std::uint32_t m_nHexValue = 0;
     int m_nHexDigits = 0;
     std::string m_value;
+    std::uint64_t m_nPos = 0; // offset of the byte being read
+    std::uint64_t m_nTrailStart = 0;
+    bool m_bBeginPending = false;
+    Span m_span;
     // The word's letters decoded and lowered, enough to tell "url" and "import" from others.
     std::string m_word;
 };

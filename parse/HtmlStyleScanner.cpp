@@ -65,13 +65,17 @@ CHtmlStyleScanner::CHtmlStyleScanner(CCssScanner::Sink sink) : m_css(std::move(s
 void CHtmlStyleScanner::Feed(std::string_view text)
 {
     for (const char c : text)
+    {
         Put(c);
+        ++m_nPos;
+    }
 }
 
 void CHtmlStyleScanner::Finish()
 {
     if (m_state == State::StyleContent)
     {
+        m_css.MoveTo(m_nPos - m_held.size());
         m_css.Feed(m_held);
         m_css.Finish();
     }
@@ -82,6 +86,7 @@ void CHtmlStyleScanner::Finish()
     m_bStyleValue = false;
     m_held.clear();
     m_reference.clear();
+    m_nPos = 0;
 }
 
 void CHtmlStyleScanner::Put(char c)
@@ -255,6 +260,7 @@ void CHtmlStyleScanner::PutValueChar(char c)
         {
             m_reference += c;
             const std::string decoded = Decode(m_reference);
+            m_css.MoveTo(m_nPos + 1 - m_reference.size());
             m_css.Feed(decoded.empty() ? std::string_view(m_reference) : std::string_view(decoded));
             m_reference.clear();
             return;
@@ -272,8 +278,10 @@ void CHtmlStyleScanner::PutValueChar(char c)
         Css(c);
 }
 
+// The reference's bytes are the ones just before the byte being read.
 void CHtmlStyleScanner::FlushReference()
 {
+    m_css.MoveTo(m_nPos - m_reference.size());
     m_css.Feed(m_reference);
     m_reference.clear();
 }
@@ -298,6 +306,7 @@ void CHtmlStyleScanner::PutStyleContent(char c)
         m_held += c;
         return;
     }
+    m_css.MoveTo(m_nPos - m_held.size());
     m_css.Feed(m_held);
     m_held.clear();
     if (c == '<')
@@ -308,5 +317,6 @@ void CHtmlStyleScanner::PutStyleContent(char c)
 
 void CHtmlStyleScanner::Css(char c)
 {
+    m_css.MoveTo(m_nPos);
     m_css.Feed(std::string_view(&c, 1));
 }

@@ -17,6 +17,9 @@ public:
 
     void Feed(std::string_view text);
     void Finish();
+    // Where the value last handed to the sink lies in the page as fed, as its bytes are written
+    // there (character references included).
+    CCssScanner::Span LastSpan() const { return m_css.LastSpan(); }
 
 private:
     enum class State : std::uint8_t
@@ -57,4 +60,5 @@ private:
     std::string m_reference;
     // The start of "</style" as the style block's text has matched it so far, held back.
     std::string m_held;
+    std::uint64_t m_nPos = 0; // offset of the byte being read
 };

@@ -29,6 +29,8 @@ bool CLineReader::ReadLine(std::string& line)
     {
         if (m_nPos == m_nEnd && !Fill())
             break;
+        if (!bAny)
+            m_nLineStart = m_nBlockStart + m_nPos;
         bAny = true;
         const char* begin = m_pData + m_nPos;
         const char* end = m_pData + m_nEnd;
@@ -57,6 +59,7 @@ bool CLineReader::Fill()
     {
         // The whole text is one block.
         m_bEof = true;
+        m_nBlockStart = 0;
         m_pData = m_text.data();
         m_nPos = 0;
         m_nEnd = m_text.size();
@@ -70,6 +73,7 @@ bool CLineReader::Fill()
         m_bEof = true;
         return false;
     }
+    m_nBlockStart += m_nEnd;
     m_pData = m_buffer.get();
     m_nPos = 0;
     m_nEnd = static_cast<size_t>(count);

@@ -2,6 +2,7 @@
 
 #include "platform/LocalFile.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ public:
     // False at the end of the file or on a read failure (see Failed).
     bool ReadLine(std::string& line);
     bool Failed() const { return m_bFailed; }
+    // Where the line ReadLine last gave starts, in bytes from the start of the file or text.
+    std::uint64_t LineStart() const { return m_nLineStart; }
     const SystemError& LastError() const { return m_file.LastError(); }
 
 private:
@@ -31,6 +34,8 @@ private:
     const char* m_pData = nullptr; // the block being read: the buffer, or the text
     size_t m_nPos = 0;
     size_t m_nEnd = 0;
+    std::uint64_t m_nBlockStart = 0; // offset of m_pData[0] in the file
+    std::uint64_t m_nLineStart = 0;
     bool m_bEof = false;
     bool m_bFailed = false;
 };

@@ -132,6 +132,7 @@ bool CLineScan::Next(std::string& link)
         return End();
     const size_t delimiter = static_cast<size_t>(delimiterAt - m_line.begin());
     link.assign(m_line.substr(pos, delimiter - pos));
+    m_nValueBegin = pos;
     m_nOffset = delimiter;
 
     if (link.starts_with("HTTP"))

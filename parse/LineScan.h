@@ -25,6 +25,10 @@ public:
     bool Next(std::string& link);
     // The text after the last value found, its delimiter included.
     std::string_view Rest() const { return m_line.substr(m_nOffset); }
+    std::string_view Line() const { return m_line; }
+    // Where the last value found starts in the line, and where its delimiter is.
+    size_t ValueBegin() const { return m_nValueBegin; }
+    size_t ValueEnd() const { return m_nOffset; }
 
 private:
     size_t NextOccurrence(std::string_view keyword, size_t& cached) const;
@@ -38,6 +42,7 @@ private:
     std::string m_ownLower; // for scans given no buffer
     std::string_view m_lower;
     size_t m_nOffset = 0;
+    size_t m_nValueBegin = 0;
     bool m_bDone = false;
     // Position of each keyword's next occurrence at or after m_nOffset (npos: none left).
     size_t m_nNextSrc = 0;

@@ -159,8 +159,17 @@ void CLinkParser::ParseLines(CLineReader& reader, std::uintmax_t nSize)
     line.reserve(static_cast<size_t>(std::min<std::uintmax_t>(nSize, kMaxLineReserve)));
     while (reader.ReadLine(line))
     {
-        LinkDecoding::DecodeEntities(line);
-        LinkDecoding::DecodeEscapes(line);
+        if (m_pSites != nullptr)
+        {
+            m_raw.text = line;
+            m_raw.nStart = reader.LineStart();
+            LinkDecoding::DecodeTracked(line, m_raw.origins);
+        }
+        else
+        {
+            LinkDecoding::DecodeEntities(line);
+            LinkDecoding::DecodeEscapes(line);
+        }
         AcceptLinks(line);
     }
 }
@@ -187,7 +196,10 @@ void CLinkParser::AcceptLinks(const std::string& line)
     {
         if (m_pReport != nullptr)
             m_next.found = m_strFound;
-        if (!Prepare(m_next, link, bPage))
+        const bool bPrepared = Prepare(m_next, link, bPage);
+        if (m_pSites != nullptr)
+            AddSite(scan, m_next.address);
+        if (!bPrepared)
             continue;
         // A report lists the links in page order, so each is queued at once.
         if (m_pReport != nullptr)
@@ -265,6 +277,38 @@ void CLinkParser::Queue(const Candidate& candidate)
         Report(candidate.found, address, LinkFate::LeftOutByFilter);
 }
 
+// The value's bytes in the page run from where its first decoded byte came from to the delimiter
+// the scan stopped at, or, when the scan stopped at a blank or a '?' inside the value as written,
+// on to where the value as written ends: its closing quote, or a blank or '>' for one unquoted.
+void CLinkParser::AddSite(const CLineScan& scan, const std::string& address) const
+{
+    const std::string_view line = scan.Line();
+    // A line given without its raw text (AcceptLinks called on its own) has no place in a page.
+    if (m_raw.origins.size() != line.size())
+        return;
+    const std::string& raw = m_raw.text;
+    const size_t nBegin = m_raw.origins[scan.ValueBegin()];
+    const size_t nCut = scan.ValueEnd() < line.size() ? m_raw.origins[scan.ValueEnd()] : raw.size();
+    const char delimiter = scan.ValueEnd() < line.size() ? line[scan.ValueEnd()] : '\0';
+    size_t nEnd = nCut;
+    if (delimiter == ' ' || delimiter == '?')
+    {
+        const char quote = nBegin > 0 ? raw[nBegin - 1] : '\0';
+        const size_t found = quote == '"' || quote == '\''
+                                 ? raw.find(quote, nCut)
+                                 : raw.find_first_of(std::string_view(" \t>\"'", 5), nCut);
+        nEnd = found == std::string::npos ? nCut : found;
+    }
+    bool bCut = nEnd > nCut && !(delimiter == '?' && raw[nCut] == '?');
+    // The scan drops what follows a '#'; one an escape stands for is part of the name.
+    const std::string_view value =
+        std::string_view(line).substr(scan.ValueBegin(), scan.ValueEnd() - scan.ValueBegin());
+    const size_t hash = value.find('#');
+    if (hash != std::string_view::npos && raw[m_raw.origins[scan.ValueBegin() + hash]] != '#')
+        bCut = true;
+    m_pSites->push_back(LinkSite{m_raw.nStart + nBegin, m_raw.nStart + nEnd, address, bCut});
+}
+
 void CLinkParser::Report(std::string_view value, std::string_view address, LinkFate fate) const
 {
     if (m_pReport != nullptr)
@@ -307,6 +351,9 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
             link.erase(hash);
         if (link.empty())
         {
+            // The page's own folder, named in full: not followed, but a place a browser goes to.
+            if (m_pSites != nullptr && !scan.Line().substr(scan.ValueBegin()).starts_with('#'))
+                AddSite(scan, m_strSitePrefix + m_strObjectFolder);
             Report(m_strFound, {}, LinkFate::NotALink);
             continue;
         }
@@ -375,7 +422,14 @@ bool CLinkParser::ParseStyles(const std::string& path)
 
 void CLinkParser::ParseStylesText(std::string_view text)
 {
-    CHtmlStyleScanner scanner([this](std::string_view value) { AcceptStyleLink(value); });
+    const CHtmlStyleScanner* pScanner = nullptr;
+    CHtmlStyleScanner scanner(
+        [this, &pScanner](std::string_view value)
+        {
+            const CCssScanner::Span span = pScanner->LastSpan();
+            AcceptStyleLink(value, span.begin, span.end);
+        });
+    pScanner = &scanner;
     scanner.Feed(text);
     scanner.Finish();
 }
@@ -389,7 +443,14 @@ bool CLinkParser::ParseStyleFile(const std::string& path)
         Fail(std::string("Unable to open file [").append(path).append("]"));
         return false;
     }
-    Scanner scanner([this](std::string_view value) { AcceptStyleLink(value); });
+    const Scanner* pScanner = nullptr;
+    Scanner scanner(
+        [this, &pScanner](std::string_view value)
+        {
+            const CCssScanner::Span span = pScanner->LastSpan();
+            AcceptStyleLink(value, span.begin, span.end);
+        });
+    pScanner = &scanner;
     const std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(kBlockSize);
     for (;;)
     {
@@ -410,7 +471,7 @@ bool CLinkParser::ParseStyleFile(const std::string& path)
     return true;
 }
 
-void CLinkParser::AcceptStyleLink(std::string_view value)
+void CLinkParser::AcceptStyleLink(std::string_view value, std::uint64_t nBegin, std::uint64_t nEnd)
 {
     std::string link(value);
     LinkFate fate = LinkFate::NotALink;
@@ -421,7 +482,10 @@ void CLinkParser::AcceptStyleLink(std::string_view value)
     }
     if (m_pReport != nullptr)
         m_next.found = value;
-    if (Prepare(m_next, link, false))
+    const bool bPrepared = Prepare(m_next, link, false);
+    if (m_pSites != nullptr)
+        m_pSites->push_back(LinkSite{nBegin, nEnd, m_next.address, false});
+    if (bPrepared)
         Queue(m_next);
 }
 

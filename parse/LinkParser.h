@@ -2,6 +2,7 @@
 
 #include "parse/LinkFilter.h"
 #include "parse/LinkReport.h"
+#include "parse/LinkSite.h"
 
 #include <cstdint>
 #include <set>
@@ -47,6 +48,9 @@ public:
     // Whether storing `address` would replace one of the run's own files; the first time for an
     // address, one line in the error log says so.
     bool NamesOwnFile(const std::string& address);
+    // Given every link value the parse resolves, with where it stands in the text, so that the
+    // page can be rewritten later; null (the default) for none. Not owned.
+    void SetSites(std::vector<LinkSite>* pSites) { m_pSites = pSites; }
 
     // Reads the stored page and queues its links. False (with one line in the error log) when
     // the file cannot be opened or read.
@@ -61,8 +65,8 @@ public:
     bool ParseStyles(const std::string& path);
     // The same for a page whose text is at hand.
     void ParseStylesText(std::string_view text);
-    // One address a stylesheet names, as found.
-    void AcceptStyleLink(std::string_view value);
+    // One address a stylesheet names, as found, and where it stands in the text.
+    void AcceptStyleLink(std::string_view value, std::uint64_t nBegin = 0, std::uint64_t nEnd = 0);
 
     // True when the address stays on disk by the filter settings.
     bool PassesFilter(const std::string& address) const;
@@ -103,6 +107,14 @@ private:
     // The link relative to the page's folder or the server root, or the fate that ends it here.
     bool ClassifyStyleLink(std::string& link, LinkFate& fate) const;
     bool RobotsAllow(const std::string& address) const;
+    // The line as read before decoding, and where it started: kept only while sites are wanted.
+    struct RawLine
+    {
+        std::string text;
+        std::uint64_t nStart = 0;
+        std::vector<std::uint32_t> origins;
+    };
+    void AddSite(const CLineScan& scan, const std::string& address) const;
     void Report(std::string_view value, std::string_view address, LinkFate fate) const;
 
     CUrlQueue* m_pQueue;
@@ -129,6 +141,8 @@ private:
     // The addresses NamesOwnFile has logged.
     std::set<std::string> m_ownFileAddresses;
     ILinkReport* m_pReport = nullptr;
+    std::vector<LinkSite>* m_pSites = nullptr;
+    RawLine m_raw;
     // The value NextLink last took from the line, before it was made relative (reports only).
     mutable std::string m_strFound;
 };

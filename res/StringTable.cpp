@@ -7,7 +7,7 @@ namespace
 {
 
 // The user-interface texts are Chinese, stored as UTF-8.
-constexpr std::array<std::pair<unsigned, const char*>, 8> kStrings = {{
+constexpr std::array<std::pair<unsigned, const char*>, 12> kStrings = {{
     {IDS_ABOUTBOX, "(&A)关于 Harvestly..."},
     {IDS_SOCKETS_FAILED, "Windows插座初始化失败."},
     {IDS_VERSION, "Harvestly v1.12建造 %ld"},
@@ -16,6 +16,10 @@ constexpr std::array<std::pair<unsigned, const char*>, 8> kStrings = {{
     {IDS_HTML_WITH_PARAMETERS, "(&C)读取带字符集的网页"},
     {IDS_FOLLOW_CSS, "(&Y)跟随样式表"},
     {IDS_ROBOTS, "(&R)遵守 robots.txt"},
+    {IDS_CONVERT_LINKS, "(&L)转换链接以便离线浏览"},
+    {IDS_WAIT_MS, "(&W)等待 (毫秒):"},
+    {IDS_LIMIT_RATE, "(&M)限速 (字节/秒):"},
+    {IDS_MORE_OPTIONS, "(&P)更多选项..."},
 }};
 
 } // namespace

@@ -17,6 +17,8 @@ packages=(
     # The desktop session test: a display, a window manager, a notification area, input and
     # the accessibility bus.
     xvfb xauth openbox trayer xdotool x11-utils libx11-6 dbus-daemon at-spi2-core python3-pyatspi
+    # The offline browsing test: a converted mirror opened in a real browser.
+    chromium
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(nginx-light wget wget2 curl time python3.11-doc strace linux-perf)

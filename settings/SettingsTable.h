@@ -24,7 +24,8 @@ inline constexpr const char* kSettingsKeyPath = "Software\\QMV\\Harvestly";
     DWORD(FollowCss, 0)          /* follow url() and @import of stylesheets when non-zero */                 \
     DWORD(Robots, 0)             /* honour the start server's robots.txt when non-zero */                    \
     DWORD(WaitMs, 0)             /* pause between two requests, milliseconds */                              \
-    DWORD(LimitRate, 0)          /* body bytes per second, 0 no limit */
+    DWORD(LimitRate, 0)          /* body bytes per second, 0 no limit */                                     \
+    DWORD(ConvertLinks, 0)       /* rewrite links of stored pages to browse offline when non-zero */
 
 #define HARVESTLY_VALUE_NAME(name, ...) inline constexpr const char* kValue##name = #name;
 HARVESTLY_SETTINGS(HARVESTLY_VALUE_NAME, HARVESTLY_VALUE_NAME)

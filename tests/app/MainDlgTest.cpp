@@ -8,6 +8,7 @@
 #include "support/gui/ModalHelper.h"
 #include "support/gui/ShellRecorders.h"
 #include "ui/MenuTemplate.h"
+#include "ui/MoreOptionsDlg.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -277,12 +278,12 @@ TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
     dialog.reject();
 }
 
-TEST_F(MainDlgTest, TheWindowsMenuSwitchesAreStoredTheMomentTheyAreToggled)
+TEST_F(MainDlgTest, TheWindowsMenuOpensTheDialogOfFurtherValuesExceptDuringARun)
 {
     {
         CRegistryKey key;
         ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
-        key.WriteDword(1, kValueRobots);
+        key.WriteDword(1, kValueConvertLinks);
     }
     CMainDlg dialog(&m_tray, &m_launcher);
     dialog.show();
@@ -292,49 +293,50 @@ TEST_F(MainDlgTest, TheWindowsMenuSwitchesAreStoredTheMomentTheyAreToggled)
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), dialog.mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(&dialog, &event);
     };
-    QStringList texts;
-    std::vector<bool> checked;
-    openMenu(
-        [&](QMenu* pMenu)
-        {
-            for (QAction* pAction : pMenu->actions())
-            {
-                if (pAction->isCheckable())
-                {
-                    texts << pAction->text();
-                    checked.push_back(pAction->isChecked());
-                }
-            }
-            // Choosing an item toggles it and closes the menu.
-            QAction* pCss = pMenu->actions().at(4);
-            pMenu->setActiveAction(pCss);
-            QTest::keyClick(pMenu, Qt::Key_Return);
-        });
-    EXPECT_EQ(texts, (QStringList{"(&S)允许 HTTPS 网址", "(&C)读取带字符集的网页", "(&Y)跟随样式表",
-                                  "(&R)遵守 robots.txt"}));
-    EXPECT_EQ(checked, (std::vector<bool>{false, false, false, true})) << "the stored values are shown";
-
-    const auto stored = [](const char* name)
+    const auto moreOptions = [](QMenu* pMenu) -> QAction*
     {
-        CRegistryKey key;
-        std::uint32_t nValue = 99;
-        key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath);
-        key.ReadDword(nValue, name);
-        return nValue;
+        for (QAction* pAction : pMenu->actions())
+        {
+            if (pAction->text() == "(&P)更多选项...")
+                return pAction;
+        }
+        return nullptr;
     };
-    EXPECT_EQ(stored(kValueFollowCss), 1u);
-    EXPECT_EQ(stored(kValueAllowHttps), 99u) << "an item not toggled is not written";
 
-    checked.clear();
+    bool bShownChecked = false;
     openMenu(
         [&](QMenu* pMenu)
         {
-            checked.push_back(pMenu->actions().at(4)->isChecked());
-            pMenu->setActiveAction(pMenu->actions().at(4));
+            QAction* pMore = moreOptions(pMenu);
+            ASSERT_NE(pMore, nullptr);
+            EXPECT_TRUE(pMore->isEnabled());
+            for (QAction* pAction : pMenu->actions())
+                EXPECT_FALSE(pAction->isCheckable()) << "the switches live in the dialog now";
+            WhenModalAppears(
+                [&](QWidget* pModal)
+                {
+                    auto* pOptions = qobject_cast<CMoreOptionsDlg*>(pModal);
+                    ASSERT_NE(pOptions, nullptr);
+                    bShownChecked = pOptions->IsDlgButtonChecked(IDC_MORE_CONVERT_LINKS) == 1;
+                    pOptions->reject();
+                });
+            pMenu->setActiveAction(pMore);
             QTest::keyClick(pMenu, Qt::Key_Return);
         });
-    EXPECT_EQ(checked, std::vector<bool>{true});
-    EXPECT_EQ(stored(kValueFollowCss), 0u);
+    EXPECT_TRUE(bShownChecked) << "the dialog opened with the stored values";
+
+    dialog.m_bRunning = true;
+    bool bEnabledDuringRun = true;
+    openMenu(
+        [&](QMenu* pMenu)
+        {
+            QAction* pMore = moreOptions(pMenu);
+            ASSERT_NE(pMore, nullptr);
+            bEnabledDuringRun = pMore->isEnabled();
+            pMenu->close();
+        });
+    EXPECT_FALSE(bEnabledDuringRun);
+    dialog.m_bRunning = false;
     dialog.reject();
 }
 

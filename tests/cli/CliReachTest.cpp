@@ -150,4 +150,20 @@ TEST_F(CliReach, ASitesFilesNeverReplaceTheRunsLogShortcutOrReport)
         << report;
 }
 
+TEST_F(CliReach, ConvertLinksRewritesTheLinksOfTheStoredPages)
+{
+    const std::string page = "<a href=\"/a/b.html\">b</a> <a href=\"../x.html\">x</a>\n";
+    m_server.Serve("/a/index.html", TestResponse::Ok(page));
+    m_server.Serve("/a/b.html", TestResponse::Ok("b\n"));
+    const std::string url = m_server.Url("/a/index.html");
+    ASSERT_EQ(Run({"--yes", "--quiet", url, Dest()}), 0);
+    EXPECT_EQ(ReadWholeFile(Dest("index.html")), page);
+    std::string err;
+    EXPECT_EQ(Run({"--yes", "--convert-links=1", url, Dest()}, nullptr, &err), 2);
+    EXPECT_NE(err.find("--convert-links takes no value"), std::string::npos) << err;
+    ASSERT_EQ(Run({"--yes", "--quiet", "--convert-links", url, Dest()}), 0);
+    EXPECT_EQ(ReadWholeFile(Dest("index.html")),
+              "<a href=\"b.html\">b</a> <a href=\"" + m_server.Url("/x.html") + "\">x</a>\n");
+}
+
 } // namespace
