@@ -9,7 +9,10 @@
 #include "platform/PathParts.h"
 #include "platform/UrlParts.h"
 
+#include <algorithm>
+#include <chrono>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace
@@ -107,7 +110,7 @@ bool CCrawlJob::Run()
         m_visited.Add(strUrl);
 
         // A page about to be read for links is kept in memory as it is written.
-        const std::optional<FetchResult> attempted = FetchWithRetries(strUrl, m_bCrawl || bFirstPage);
+        const std::optional<FetchResult> attempted = FetchWithRetries(strUrl, m_bCrawl || bFirstPage, bKeep);
         // A stop that came before the address was asked for ends the run as a stop seen above does.
         if (!attempted)
             break;
@@ -157,8 +160,10 @@ bool CCrawlJob::Run()
         parser.SetSites(nullptr);
         if (pSites != nullptr && (bPage || bStylesheet))
             m_pOffline->AddPage(strUrl, fetched.strLocalPath, std::move(sites));
-        // A copy that cannot be deleted only stays on disk; the run goes on either way.
-        if (fetched.bTemporary || !bKeep)
+        // Only what this run stored just to read it goes; a copy on disk that the filter leaves
+        // out was not written by this run and stays. A copy that cannot be deleted only stays on
+        // disk; the run goes on either way.
+        if (fetched.bTemporary)
             (void)FileSystem::Delete(fetched.strLocalPath);
     }
 
@@ -286,7 +291,7 @@ bool CCrawlJob::IsCssType(const std::string& strContentType)
     return MediaType(strContentType) == "text/css";
 }
 
-std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl, bool bHoldPage)
+std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl, bool bHoldPage, bool bKeep)
 {
     std::uint32_t nAttempts = 0;
     FetchResult fetched;
@@ -299,12 +304,24 @@ std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl
             // The last attempt failed: the address stays failed.
             return fetched;
         }
-        fetched = m_fetcher.Download(strUrl, bHoldPage);
+        fetched = m_fetcher.Download(strUrl, bHoldPage, bKeep);
         // Once the program is closing, no further attempt is made.
         if (Closing())
             return fetched;
         ++nAttempts;
         if (fetched.bOk || nAttempts > m_nRetries)
             return fetched;
+        // Attempts follow each other at once, unless the server asked for a pause.
+        WaitBeforeRetry(fetched.retryAfter);
     }
+}
+
+void CCrawlJob::WaitBeforeRetry(std::chrono::seconds wait) const
+{
+    // In short steps, so that a stop or the program's end is not kept waiting for the pause.
+    constexpr std::chrono::milliseconds kStep(50);
+    const auto end = std::chrono::steady_clock::now() + wait;
+    for (auto now = std::chrono::steady_clock::now(); now < end && !m_bStop && !Closing();
+         now = std::chrono::steady_clock::now())
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kStep, end - now));
 }

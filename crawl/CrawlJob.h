@@ -7,6 +7,7 @@
 #include "settings/RunSettings.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -82,7 +83,9 @@ public:
 private:
     void SetCurrentUrl(const std::string& strUrl);
     // Nothing when a stop came before the first attempt: the address was never asked for.
-    std::optional<FetchResult> FetchWithRetries(const std::string& strUrl, bool bHoldPage);
+    std::optional<FetchResult> FetchWithRetries(const std::string& strUrl, bool bHoldPage, bool bKeep);
+    // The pause a server asked for before the next attempt, cut short by a stop or closing.
+    void WaitBeforeRetry(std::chrono::seconds wait) const;
     bool Closing() const;
     // Reads a stored page for its links, and for what its style blocks name when asked to.
     void ReadPage(CLinkParser& parser, const std::string& strUrl, const FetchResult& fetched,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 // What one Download came to.
@@ -14,8 +15,9 @@ struct FetchResult
     std::string strContentType;
     // Where the address is stored, or would have been.
     std::string strLocalPath;
-    // A folder page stored only to be read for links (under a private name beside temp.html, so a
-    // temp.html already there is left alone), to be deleted once it has been read.
+    // A body stored only to be read for links, under a private name, to be deleted once it has
+    // been read: a folder page (so a temp.html already there is left alone), or a page the
+    // filter leaves out (so the copy on disk is never replaced by it).
     bool bTemporary = false;
     // strPageText holds the stored body of a text/html page, so the page can be read for links
     // without reading the file back. Asked for by the caller; a page beyond the bound is not held.
@@ -23,4 +25,6 @@ struct FetchResult
     std::string strPageText;
     // The log line of a failure (its last, when it wrote more than one); empty when bOk.
     std::string strError;
+    // The pause the server asked for before another attempt (an error answer's Retry-After).
+    std::chrono::seconds retryAfter{0};
 };

@@ -17,5 +17,7 @@ struct GetResponse
     // The Last-Modified time, when the server gave a readable one.
     std::optional<std::int64_t> lastModified;
     std::string strContentType;
+    // The Retry-After header of a 429 or 503 answer, as sent.
+    std::string strRetryAfter;
     std::string strError;
 };

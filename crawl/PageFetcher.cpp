@@ -2,6 +2,7 @@
 
 #include "crawl/FileStore.h"
 #include "crawl/LocalNames.h"
+#include "crawl/RetryAfter.h"
 #include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
 #include "platform/UrlParts.h"
@@ -23,6 +24,13 @@ enum FileCheckMode : std::uint32_t
 
 // The largest page kept in memory for its links; most pages are far smaller.
 constexpr size_t kMaxHeldPageBytes = size_t{8} * 1024 * 1024;
+
+// An answer that is no copy of the address: a client or server error (401 and 404 have rules of
+// their own), or a final 1xx, which no request of ours asks for.
+bool IsFailedAnswer(long nStatus)
+{
+    return (nStatus >= 100 && nStatus < 200) || (nStatus >= 400 && nStatus < 600 && nStatus != 404);
+}
 
 } // namespace
 
@@ -109,13 +117,13 @@ bool CPageFetcher::ProbeDirectory(std::string strUrl)
     return !response.bNotFound;
 }
 
-FetchResult CPageFetcher::Download(std::string strUrl, bool bHoldPage)
+FetchResult CPageFetcher::Download(std::string strUrl, bool bHoldPage, bool bKeep)
 {
     m_strUrl = std::move(strUrl);
     m_nBytesReceived = 0;
     m_nBytesExpected = 0;
     FetchResult result;
-    result.bOk = Store(result, bHoldPage);
+    result.bOk = Store(result, bHoldPage, bKeep);
     if (result.bOk)
         result.strError.clear();
     if (!result.bPageHeld)
@@ -123,7 +131,7 @@ FetchResult CPageFetcher::Download(std::string strUrl, bool bHoldPage)
     return result;
 }
 
-bool CPageFetcher::Store(FetchResult& result, bool bHoldPage)
+bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
 {
     const LocalNames::LocalName name =
         LocalNames::MakeLocalName(m_strUrl, m_strStartDir, m_strDestDir, m_bNoNameAsIndex);
@@ -151,6 +159,8 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage)
     const GetResponse response = m_connection.Get(strObject);
     if (!response.bOk)
         return Fail(result, response.strError);
+    if (IsFailedAnswer(response.nStatus))
+        return FailAnswer(result, response);
     result.strContentType = response.strContentType;
 
     const bool bLocalCopy = !name.bTemporary && FileSystem::Exists(name.strPath);
@@ -174,7 +184,22 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage)
             return true;
         }
     }
+    // A body the filter leaves out is only read for links, so it is stored as a folder page is.
+    result.bTemporary = result.bTemporary || !bKeep;
     return WriteBody(result, response, bLocalCopy && m_bRenameOld, bHoldPage);
+}
+
+bool CPageFetcher::FailAnswer(FetchResult& result, const GetResponse& response)
+{
+    if (response.nStatus == 429 || response.nStatus == 503)
+    {
+        if (const std::optional<std::chrono::seconds> wait =
+                RetryAfter::Parse(response.strRetryAfter, static_cast<std::int64_t>(std::time(nullptr))))
+            result.retryAfter = *wait;
+    }
+    // The body is an error page, not the file: it is neither stored nor read.
+    return Fail(result,
+                "Error: the server answered " + std::to_string(response.nStatus) + " for " + m_strUrl);
 }
 
 bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, bool bKeepOldCopy,

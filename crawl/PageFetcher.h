@@ -39,8 +39,10 @@ public:
     void SetStopFlag(const std::atomic<bool>* pStop) { m_connection.SetStopFlag(pStop); }
 
     // Fetches `strUrl` into its local file. With `bHoldPage` a text/html body written here comes
-    // back in the result as well (up to a bound).
-    [[nodiscard]] FetchResult Download(std::string strUrl, bool bHoldPage);
+    // back in the result as well (up to a bound). Without `bKeep` (the filter leaves the address
+    // out) a body is stored only under its private name, as a temporary page: it never takes the
+    // place of a copy on disk.
+    [[nodiscard]] FetchResult Download(std::string strUrl, bool bHoldPage, bool bKeep = true);
     // Whether `strUrl` with '/' appended exists on the server.
     bool ProbeDirectory(std::string strUrl);
     // The body of `strObject` on the start server, up to `nMaxBytes`, for a file that is read
@@ -61,8 +63,10 @@ public:
 
 private:
     // Download's steps; each failure is logged and its line left in `result`.
-    bool Store(FetchResult& result, bool bHoldPage);
+    bool Store(FetchResult& result, bool bHoldPage, bool bKeep);
     bool WriteBody(FetchResult& result, const GetResponse& response, bool bKeepOldCopy, bool bHoldPage);
+    // A failed answer: its log line, and the pause the server asked for.
+    bool FailAnswer(FetchResult& result, const GetResponse& response);
     CServerConnection::BodyEnd TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage);
     // Connects unless connected; a failure is logged (with the box for an address the fetcher does
     // not serve) and its line returned, empty when connected.

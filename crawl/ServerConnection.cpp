@@ -123,6 +123,8 @@ GetResponse CServerConnection::Get(const std::string& strObject)
             response.bNotFound = true;
             return response;
         }
+        if (response.nStatus == 429 || response.nStatus == 503)
+            response.strRetryAfter = m_pFile->QueryHeader("Retry-After");
         response.lastModified = m_pFile->QueryLastModified();
         response.nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
         response.strContentType = m_pFile->QueryHeader("Content-Type");

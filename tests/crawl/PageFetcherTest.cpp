@@ -1,5 +1,10 @@
 #include "FetchFixture.h"
 #include "platform/FileSystem.h"
+#include "settings/SettingsTable.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <set>
 
 namespace
 {
@@ -79,14 +84,11 @@ TEST_F(PageFetcherTest, ProbeAsksForTheFolderAndKeepsTheSlash)
     EXPECT_EQ(server.Targets(), (std::vector<std::string>{"/docs/", "/nodir/"}));
 }
 
-TEST_F(PageFetcherTest, RedirectsAndErrorPagesAreStoredUnderTheRequestedName)
+TEST_F(PageFetcherTest, RedirectsAreStoredUnderTheRequestedName)
 {
     server.Serve("/a/old.html", TestResponse::Redirect(301, "/a/mid.html"));
     server.Serve("/a/mid.html", TestResponse::Redirect(302, "/elsewhere/new.html"));
     server.Serve("/elsewhere/new.html", TestResponse::Ok("new"));
-    TestResponse error = TestResponse::Ok("<html>server error</html>");
-    error.status = 500;
-    server.Serve("/a/broken.html", error);
 
     auto pFetcher = MakeFetcher();
     const Outcome moved = Fetch(*pFetcher, "/a/old.html");
@@ -94,9 +96,79 @@ TEST_F(PageFetcherTest, RedirectsAndErrorPagesAreStoredUnderTheRequestedName)
     EXPECT_EQ(moved.strType, "text/html");
     EXPECT_EQ(ReadWholeFile(Local("old.html")), "new");
     EXPECT_FALSE(FileSystem::Exists(Local("new.html")));
+}
 
-    EXPECT_TRUE(Fetch(*pFetcher, "/a/broken.html").bOk);
-    EXPECT_EQ(ReadWholeFile(Local("broken.html")), "<html>server error</html>");
+TEST_F(PageFetcherTest, AnErrorAnswerIsAFailedFetchThatStoresNothing)
+{
+    struct Case
+    {
+        int status;
+        bool bFailed;
+        const char* retryAfter; // sent when not null
+        long nWaitSeconds;
+    };
+    const Case cases[] = {
+        {500, true, nullptr, 0},  {403, true, nullptr, 0},  {410, true, nullptr, 0}, {400, true, nullptr, 0},
+        {599, true, nullptr, 0},  {101, true, nullptr, 0},  {503, true, "7", 7},     {429, true, "120", 60},
+        {503, true, "soon", 0},   {500, true, "7", 0}, // only a 429 or 503 asks for a pause
+        {200, false, nullptr, 0}, {203, false, nullptr, 0},
+    };
+    const std::time_t tCopy = 1500000000;
+    for (unsigned mode : {0u, 1u, 2u})
+    {
+        app.StoreDword(kValueFileCheck, mode);
+        for (const Case& c : cases)
+        {
+            std::filesystem::remove(Local("p.html"));
+            // In the date modes an older copy is on disk, which the answer must not replace.
+            if (mode != 0)
+            {
+                WriteWholeFile(Local("p.html"), "good copy");
+                FileSystem::SetTimes(Local("p.html"), tCopy);
+            }
+            TestResponse answer = Dated("<html><a href=x.html>answer</a></html>", tCopy + 60);
+            answer.status = c.status;
+            if (c.retryAfter != nullptr)
+                answer.headers.emplace_back("Retry-After", c.retryAfter);
+            server.Serve("/a/p.html", answer);
+            auto pFetcher = MakeFetcher();
+            const FetchResult fetched = pFetcher->Download(server.Url("/a/p.html"), true);
+            const std::string label = std::to_string(c.status) + " in mode " + std::to_string(mode);
+
+            EXPECT_EQ(fetched.bOk, !c.bFailed) << label;
+            EXPECT_EQ(fetched.retryAfter.count(), c.nWaitSeconds) << label;
+            if (!c.bFailed)
+            {
+                EXPECT_EQ(ReadWholeFile(Local("p.html")), "<html><a href=x.html>answer</a></html>") << label;
+                continue;
+            }
+            const std::string line =
+                "Error: the server answered " + std::to_string(c.status) + " for " + server.Url("/a/p.html");
+            EXPECT_EQ(fetched.strError, line) << label;
+            EXPECT_EQ(LastLogLine(), line) << label;
+            EXPECT_FALSE(fetched.bPageHeld) << label;
+            const std::set<std::string> files =
+                mode == 0 ? std::set<std::string>{} : std::set<std::string>{"p.html"};
+            EXPECT_EQ(FilesIn(app.Destination()), files) << label;
+            if (mode != 0)
+            {
+                EXPECT_EQ(ReadWholeFile(Local("p.html")), "good copy") << label;
+                EXPECT_EQ(FileSystem::GetWriteTime(Local("p.html")), std::optional<std::int64_t>(tCopy))
+                    << label;
+            }
+        }
+    }
+}
+
+TEST_F(PageFetcherTest, OnlyANotFoundAnswerTellsTheProbeThereIsNoFolder)
+{
+    TestResponse error = TestResponse::Ok("<html>server error</html>");
+    error.status = 500;
+    server.Serve("/broken/", error);
+    auto pFetcher = MakeFetcher();
+    pFetcher->SetStartDir(server.Url("/"));
+    EXPECT_TRUE(pFetcher->ProbeDirectory(server.Url("/broken")));
+    EXPECT_FALSE(pFetcher->ProbeDirectory(server.Url("/missing")));
 }
 
 } // namespace
