@@ -35,6 +35,19 @@ CCrawlJob::CCrawlJob(IEngineContext& context, const RunSettings& settings, std::
 
 CCrawlJob::~CCrawlJob() = default;
 
+CrawlProgress CCrawlJob::Progress() const
+{
+    CrawlProgress progress;
+    progress.strCurrentUrl = GetCurrentUrl();
+    progress.nBytesReceived = GetBytesReceived();
+    progress.nBytesExpected = GetBytesExpected();
+    progress.dRate = GetRate();
+    progress.nProcessed = GetProcessedCount();
+    progress.nPending = GetPendingCount();
+    progress.pendingLines = GetPendingLines();
+    return progress;
+}
+
 std::string CCrawlJob::GetCurrentUrl() const
 {
     std::lock_guard lock(m_currentUrlMutex);

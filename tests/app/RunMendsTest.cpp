@@ -22,7 +22,7 @@ const std::string kVersion = "Harvestly v1.12建造 90";
 TEST_F(RunMendsTest, AnEmptyDestinationIsRefusedWithoutStartingAnything)
 {
     m_server.Serve("/site/index.html", TestResponse::Ok("<p>x</p>"));
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), "");
     const size_t nTrayCalls = m_tray.Calls().size();
 
@@ -52,7 +52,7 @@ TEST_F(RunMendsTest, StopActsAtOnceEvenWhenTheDestinationHasGone)
     const std::string destination = m_app.Destination() + "gone/";
     std::filesystem::create_directory(destination);
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), destination);
     ClickGo(dialog);
     // Once the body has begun the worker has made its folders; moving the destination away leaves
@@ -98,7 +98,7 @@ TEST_F(RunMendsTest, AShortcutOrLogHeaderThatCannotBeWrittenLeavesTheWindowIdle)
     std::filesystem::create_directory(destination + "shortcut.url");
     WriteWholeFile(destination + "error.log", "the last run's log\n");
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), destination);
     ClickGo(dialog);
 
@@ -169,7 +169,7 @@ TEST_F(RunMendsTest, ProgressOfLargeFilesIsComputedIn64BitsAndUnknownLengthsShow
     constexpr std::int64_t kBigSize = 24'000'000;
     m_server.Serve("/site/big.bin", Slow(std::string(kBigSize, 'b'), 22'000'000, 1500));
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), m_app.Destination());
     ClickGo(dialog);
 

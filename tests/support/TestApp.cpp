@@ -11,13 +11,13 @@ CTestApp::CTestApp() : m_configHome("XDG_CONFIG_HOME", m_config.Path()), m_app("
     if (!m_app.InitInstance())
         throw std::runtime_error("the application object did not start");
     m_frontEnd.m_strDestination = m_dest.Path();
-    m_app.m_pMainDlg = &m_frontEnd;
+    m_app.SetFrontEnd(&m_frontEnd);
 }
 
 CTestApp::~CTestApp()
 {
     m_app.SetMessagePresenter(nullptr);
-    m_app.m_pMainDlg = nullptr;
+    m_app.SetFrontEnd(nullptr);
 }
 
 std::string CTestApp::LogText() const

@@ -176,7 +176,7 @@ TEST(DialogTemplateParseTest, RefusesMalformedTemplates)
 
 TEST_F(DialogTemplateTest, MainWindowHasEveryControlWithItsKindTextAndState)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     EXPECT_EQ(dialog.Template().size, QSize(330, 167));
     EXPECT_EQ(dialog.Template().controls.size(), std::size(kMainControls));
@@ -210,7 +210,7 @@ TEST_F(DialogTemplateTest, MainWindowHasEveryControlWithItsKindTextAndState)
 
 TEST_F(DialogTemplateTest, ControlsSitAtTheirRectanglesInDialogUnits)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     const CDialogUnits& units = dialog.Units();
     EXPECT_EQ(dialog.GetDlgItem(IDC_URL)->geometry(), units.ToPixels(QRect(51, 7, 253, 12)));
     EXPECT_EQ(dialog.GetDlgItem(IDC_GO)->geometry(), units.ToPixels(QRect(7, 50, 50, 14)));
@@ -244,7 +244,7 @@ static std::vector<int> InkedColumns(const QImage& image)
 
 TEST_F(DialogTemplateTest, CheckBoxLabelsAreWholeAndAlignedAsTheirTemplatesSay)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     dialog.Item<QPushButton>(IDC_OPTIONS)->click();
     // No label is clipped: each check box is at least as wide as its text needs.
@@ -281,7 +281,7 @@ TEST_F(DialogTemplateTest, CheckBoxLabelsAreWholeAndAlignedAsTheirTemplatesSay)
 
 TEST_F(DialogTemplateTest, InputsHaveTheirLabelsAsBuddiesAndAccessibleNames)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     const std::pair<int, int> kBuddies[] = {{1004, 1001}, {1003, 1002}, {1006, 1008}, {1007, 1009},
                                             {1012, 1011}, {1019, 1020}, {1033, 1026}, {1055, 1056}};
     for (const auto& [nLabel, nInput] : kBuddies)
@@ -300,7 +300,7 @@ TEST_F(DialogTemplateTest, InputsHaveTheirLabelsAsBuddiesAndAccessibleNames)
 
 TEST_F(DialogTemplateTest, AboutBoxShowsTheVersionTextAndItsLinks)
 {
-    CAboutDlg about(m_launcher);
+    CAboutDlg about(m_app.App(), m_launcher);
     EXPECT_EQ(about.GetDlgItemText(IDC_VERSION_TEXT), "AppName这里");
     about.show();
     EXPECT_EQ(about.GetDlgItemText(IDC_VERSION_TEXT).toStdString(), "Harvestly v1.12建造 90");
