@@ -29,8 +29,7 @@ CCrawlJob::CCrawlJob(IEngineContext& context, const RunSettings& settings, std::
       m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)), m_context(context),
       m_settings(settings), m_fetcher(context, settings)
 {
-    if (m_strDestDir.empty() || m_strDestDir.back() != '/')
-        m_strDestDir += '/';
+    PathParts::AddFinalSlash(m_strDestDir);
 }
 
 CCrawlJob::~CCrawlJob() = default;

@@ -4,6 +4,7 @@
 #include "crawl/InternetThread.h"
 #include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
+#include "platform/PathParts.h"
 #include "run/MainApp.h"
 #include "run/SessionLog.h"
 #include "run/ShortcutFile.h"
@@ -22,8 +23,7 @@ Destination CheckDestination(std::string& strDestination, const std::function<bo
         strDestination.back() == '/' ? strDestination.substr(0, strDestination.size() - 1) : strDestination;
     if (!strName.empty() && FileSystem::Exists(strName) && !FileSystem::IsDirectory(strName))
         return Destination::NotAFolder;
-    if (strDestination.back() != '/')
-        strDestination += '/';
+    PathParts::AddFinalSlash(strDestination);
     if (FileSystem::Exists(strDestination))
         return FileSystem::IsDirectory(strDestination) ? Destination::Ready : Destination::NotAFolder;
     if (!askToCreate())
