@@ -24,7 +24,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimerEvent>
 
 namespace
 {
@@ -164,9 +163,7 @@ void CMainDlg::DestroyWindow()
         m_pWorker->End();
         m_pWorker.reset();
     }
-    KillTimer(ID_PROGRESS_TIMER);
-    m_pJob.reset();
-    m_bRunning = false;
+    m_run.EndOnClose();
     if (m_trayIcon.IsAdded())
         m_trayIcon.OnDestroy();
 }
@@ -286,68 +283,6 @@ void CMainDlg::OnOptions()
     UpdateLayout(bShown);
 }
 
-void CMainDlg::OnContinueOnError()
-{
-    m_options.StoreCheck(IDC_CONTINUE_ON_ERROR, kValueContinueOnError);
-}
-
-void CMainDlg::OnNoNameAsIndex()
-{
-    m_options.StoreCheck(IDC_NONAME_AS_INDEX, kValueNoNameAsIndex);
-}
-
-void CMainDlg::OnStealth()
-{
-    m_options.StoreCheck(IDC_STEALTH, kValueStealth);
-}
-
-void CMainDlg::OnFileCheckChange()
-{
-    m_options.StoreFileCheck();
-}
-
-void CMainDlg::OnUseFilters()
-{
-    m_options.StoreUseFilters();
-}
-
-void CMainDlg::OnRetriesChange()
-{
-    m_options.StoreRetries();
-}
-
-void CMainDlg::OnDepthChange()
-{
-    m_options.StoreDepth();
-}
-
-void CMainDlg::OnFilter()
-{
-    m_options.EditFilter();
-}
-
-bool CMainDlg::SetTimer(unsigned, unsigned nElapse)
-{
-    KillTimer(ID_PROGRESS_TIMER);
-    m_nProgressTimer = startTimer(static_cast<int>(nElapse));
-    return m_nProgressTimer != 0;
-}
-
-void CMainDlg::KillTimer(unsigned)
-{
-    if (m_nProgressTimer != 0)
-        killTimer(m_nProgressTimer);
-    m_nProgressTimer = 0;
-}
-
-void CMainDlg::timerEvent(QTimerEvent* pEvent)
-{
-    if (m_nProgressTimer != 0 && pEvent->timerId() == m_nProgressTimer)
-        OnTimer(ID_PROGRESS_TIMER);
-    else
-        CTemplateDialog::timerEvent(pEvent);
-}
-
 long CMainDlg::OnTrayNotify(unsigned, unsigned lParam)
 {
     if (lParam != WM_RBUTTONDOWN)
@@ -428,19 +363,4 @@ void CMainDlg::ProcessCommandLine(const std::string& strCommandLine)
     // File names are case-sensitive here: a shortcut in a folder with capitals in its name is
     // only found under the name as typed.
     ReadShortcut(FileSystem::Exists(m_strUrl) ? m_strUrl : strWord);
-}
-
-void CMainDlg::OnGo()
-{
-    m_run.OnGo();
-}
-
-void CMainDlg::OnTimer(unsigned)
-{
-    m_run.OnTimer();
-}
-
-void CMainDlg::OnCrawlDone(bool bResult)
-{
-    m_run.OnCrawlDone(bResult);
 }

@@ -7,6 +7,7 @@
 #include "crawl/CrawlOwner.h"
 #include "platform/gui/TrayShell.h"
 #include "run/FrontEnd.h"
+#include "settings/SettingsTable.h"
 #include "ui/AnimTrayIcon.h"
 #include "ui/TemplateDialog.h"
 
@@ -74,24 +75,20 @@ public:
     std::unique_ptr<QMenu> CreateTrayMenu();
 
     // Run control.
-    void OnGo();
-    void OnTimer(unsigned nIdEvent);
+    void OnGo() { m_run.OnGo(); }
+    void OnTimer(unsigned /*nIdEvent*/) { m_run.OnTimer(); }
     // Called on the worker thread when Run has returned.
-    void OnCrawlDone(bool bResult) override;
+    void OnCrawlDone(bool bResult) override { m_run.OnCrawlDone(bResult); }
 
     // The options panel's handlers: each stores its control's value as soon as it changes.
-    void OnContinueOnError();
-    void OnNoNameAsIndex();
-    void OnStealth();
-    void OnFileCheckChange();
-    void OnUseFilters();
-    void OnRetriesChange();
-    void OnDepthChange();
-    void OnFilter();
-
-    // The window timer, as run control uses it: false when it cannot be started.
-    bool SetTimer(unsigned nIdEvent, unsigned nElapse);
-    void KillTimer(unsigned nIdEvent);
+    void OnContinueOnError() { m_options.StoreCheck(IDC_CONTINUE_ON_ERROR, kValueContinueOnError); }
+    void OnNoNameAsIndex() { m_options.StoreCheck(IDC_NONAME_AS_INDEX, kValueNoNameAsIndex); }
+    void OnStealth() { m_options.StoreCheck(IDC_STEALTH, kValueStealth); }
+    void OnFileCheckChange() { m_options.StoreFileCheck(); }
+    void OnUseFilters() { m_options.StoreUseFilters(); }
+    void OnRetriesChange() { m_options.StoreRetries(); }
+    void OnDepthChange() { m_options.StoreDepth(); }
+    void OnFilter() { m_options.EditFilter(); }
 
     CAnimTrayIcon& TrayIcon() { return m_trayIcon; }
     CLinkLabels& LinkLabels() { return *m_pLinks; }
@@ -125,7 +122,6 @@ protected:
     void changeEvent(QEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
-    void timerEvent(QTimerEvent* pEvent) override;
 
 private:
     void ConnectControls();
@@ -143,7 +139,6 @@ private:
     CMainApp& m_app;
     CAnimTrayIcon m_trayIcon;
     CLinkLabels* m_pLinks = nullptr;
-    int m_nProgressTimer = 0;
     COptionsPanel m_options;
     CProgressDisplay m_progress;
     CRunControl m_run;

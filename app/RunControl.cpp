@@ -45,6 +45,16 @@ OutcomeTexts TextsOf(RunPath::Outcome outcome)
 CRunControl::CRunControl(CMainDlg& dialog, CMainApp& app, COptionsPanel& options, CProgressDisplay& progress)
     : m_dialog(dialog), m_app(app), m_options(options), m_progress(progress)
 {
+    m_progressTimer.setInterval(static_cast<int>(kProgressInterval));
+    QObject::connect(&m_progressTimer, &QTimer::timeout, &m_dialog,
+                     [this] { m_dialog.OnTimer(ID_PROGRESS_TIMER); });
+}
+
+void CRunControl::EndOnClose()
+{
+    m_progressTimer.stop();
+    m_dialog.m_pJob.reset();
+    m_dialog.m_bRunning = false;
 }
 
 void CRunControl::ShowMessage(const std::string& text, MsgButtons buttons, const std::string& caption)
@@ -137,7 +147,8 @@ bool CRunControl::AcceptDestination(std::string& strDestination)
 
 void CRunControl::EnterRunningState()
 {
-    if (!m_dialog.SetTimer(ID_PROGRESS_TIMER, kProgressInterval))
+    m_progressTimer.start();
+    if (!m_progressTimer.isActive())
         ShowMessage("cannot install timer!", MsgButtons::Ok, {});
     m_dialog.m_bUserStop = false;
     m_bCrawlReturned = false;
@@ -168,7 +179,7 @@ bool CRunControl::StartRun()
 void CRunControl::AbandonStart(const QString& strGoCaption)
 {
     m_dialog.m_bRunning = false;
-    m_dialog.KillTimer(ID_PROGRESS_TIMER);
+    m_progressTimer.stop();
     m_dialog.TrayIcon().StopAnimation();
     m_dialog.TrayIcon().SetTipText(m_app.GetVersionText());
     ShowIdleControls(strGoCaption);
@@ -228,7 +239,7 @@ void CRunControl::FinishRun(bool bResult)
     if (m_app.IsClosing())
         return;
     m_dialog.m_bRunning = false;
-    m_dialog.KillTimer(ID_PROGRESS_TIMER);
+    m_progressTimer.stop();
     // Run has returned and the timer is stopped: nothing reads the job any more.
     m_dialog.m_pJob.reset();
     m_dialog.TrayIcon().StopAnimation();

@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <string>
 
@@ -28,6 +29,9 @@ public:
     // Called on the worker thread when Run has returned.
     void OnCrawlDone(bool bResult);
 
+    // The window closes and the worker has ended: the job is freed and nothing is shown.
+    void EndOnClose();
+
     // Whether Stop is offered now: a run is under way, Run has not returned, and no stop has
     // been asked for yet.
     bool CanStop() const;
@@ -52,6 +56,8 @@ private:
     CMainApp& m_app;
     COptionsPanel& m_options;
     CProgressDisplay& m_progress;
+    // Ticks while a run is under way: the progress panel is shown from it.
+    QTimer m_progressTimer;
     // Set by the worker once Run has returned: from then on the run is over, whatever the window
     // still shows, and a Stop no longer changes its outcome.
     std::atomic<bool> m_bCrawlReturned{false};

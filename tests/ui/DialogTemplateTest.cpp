@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -311,4 +312,53 @@ TEST_F(DialogTemplateTest, AboutBoxShowsTheVersionTextAndItsLinks)
               about.Units().ToPixels(QRect(40, 39, 69, 8)).topLeft());
     EXPECT_TRUE(about.GetDlgItemText(IDC_ABOUT_WEB_LINK).startsWith("http://"));
     about.reject();
+}
+
+namespace
+{
+
+// Counts its set-ups and notes whether it was already on screen at the first.
+class CCountingDialog : public CTemplateDialog
+{
+public:
+    CCountingDialog() : CTemplateDialog(IDD_ABOUTBOX) {}
+
+    bool OnInitDialog() override
+    {
+        if (m_nSetUps++ == 0)
+            m_bVisibleAtSetUp = isVisible();
+        SetDlgItemText(IDC_VERSION_TEXT, QString::number(m_nSetUps));
+        return true;
+    }
+
+    int m_nSetUps = 0;
+    bool m_bVisibleAtSetUp = true;
+};
+
+} // namespace
+
+TEST(TemplateDialogTest, EachDialogIsSetUpOnceBeforeItFirstAppears)
+{
+    // Shown and hidden twice, or run modally twice: set up before the first showing only.
+    for (bool bModal : {false, true})
+    {
+        CCountingDialog dialog;
+        EXPECT_EQ(dialog.m_nSetUps, 0) << "nothing is set up before the dialog is shown";
+        for (int nShown = 0; nShown < 2; ++nShown)
+        {
+            if (bModal)
+            {
+                QTimer::singleShot(0, &dialog, &QDialog::reject);
+                dialog.exec();
+            }
+            else
+            {
+                dialog.show();
+                dialog.hide();
+            }
+        }
+        EXPECT_EQ(dialog.m_nSetUps, 1) << bModal;
+        EXPECT_FALSE(dialog.m_bVisibleAtSetUp) << bModal;
+        EXPECT_EQ(dialog.GetDlgItemText(IDC_VERSION_TEXT), "1") << bModal;
+    }
 }
