@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     CQtMessagePresenter presenter(theApp.ClosingFlag());
     theApp.SetMessagePresenter(&presenter);
 
-    if (theApp.InitInstance())
+    if (theApp.Initialize())
     {
         CMainDlg dialog(theApp);
         dialog.ProcessCommandLine(CommandLineAfterProgramName(QApplication::arguments()));

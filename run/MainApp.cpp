@@ -30,7 +30,7 @@ CMainApp::CMainApp(std::string strAppName) : m_strAppName(std::move(strAppName))
 
 CMainApp::~CMainApp()
 {
-    ExitInstance();
+    Shutdown();
 }
 
 void CMainApp::ClearFrontEnd(IFrontEnd* pFrontEnd)
@@ -44,7 +44,7 @@ std::string CMainApp::GetLogPath() const
     return m_strLogPath;
 }
 
-bool CMainApp::InitInstance()
+bool CMainApp::Initialize()
 {
     if (!m_network.Startup())
     {
@@ -55,7 +55,7 @@ bool CMainApp::InitInstance()
     return true;
 }
 
-void CMainApp::ExitInstance()
+void CMainApp::Shutdown()
 {
     m_network.Cleanup();
 }

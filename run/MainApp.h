@@ -27,8 +27,8 @@ public:
 
     // Starts the network library and builds the version text. False (after telling the user)
     // when the network library cannot start: the program must end.
-    bool InitInstance();
-    void ExitInstance();
+    bool Initialize();
+    void Shutdown();
 
     std::string GetVersionText() const override { return m_strVersion; }
     bool IsClosing() const override { return m_bClosing.load(); }

@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     const std::string strDestination = argv[2];
 
     CMainApp app("bench_fetch_file");
-    if (!app.InitInstance())
+    if (!app.Initialize())
         return 1;
     CBenchFrontEnd frontEnd(strDestination);
     app.SetFrontEnd(&frontEnd);

@@ -8,7 +8,7 @@
 CTestApp::CTestApp() : m_configHome("XDG_CONFIG_HOME", m_config.Path()), m_app("harvestly-test")
 {
     m_app.SetMessagePresenter(&m_boxes);
-    if (!m_app.InitInstance())
+    if (!m_app.Initialize())
         throw std::runtime_error("the application object did not start");
     m_frontEnd.m_strDestination = m_dest.Path();
     m_app.SetFrontEnd(&m_frontEnd);
