@@ -96,7 +96,7 @@ bool CCrawlJob::Run()
     m_fetcher.SetDestDir(m_strDestDir);
     m_fetcher.SetStartDir(strStartDir);
     parser.SetStartDir(strStartDir);
-    const COwnFiles ownFiles(m_ownFiles, m_strDestDir, strStartDir, m_fetcher.NoNameAsIndex());
+    const COwnFiles ownFiles(m_ownFiles, m_strDestDir, strStartDir, m_settings.nNoNameAsIndex != 0);
     parser.SetOwnFiles(&ownFiles);
     if (!QueueStart(parser))
         bResult = false;
