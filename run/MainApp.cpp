@@ -90,7 +90,8 @@ bool CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
         if (m_strLogPath.empty())
         {
             const IFrontEnd* pFrontEnd = m_pMainDlg.load();
-            m_strLogPath = (pFrontEnd != nullptr ? pFrontEnd->GetDestination() : std::string()) + kLogFileName;
+            m_strLogPath =
+                (pFrontEnd != nullptr ? pFrontEnd->GetDestination() : std::string()) + kLogFileName;
             opened = file.Open(m_strLogPath, CLocalFile::Mode::CreateTruncate);
         }
         else
