@@ -3,6 +3,7 @@
 #include "ui/TemplateDialog.h"
 
 class CLinkLabels;
+class CMainApp;
 class IShellLauncher;
 
 enum AboutDlgId : int
@@ -19,14 +20,12 @@ class CAboutDlg : public CTemplateDialog
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(IShellLauncher& launcher, QWidget* pParent = nullptr);
+    CAboutDlg(CMainApp& app, IShellLauncher& launcher, QWidget* pParent = nullptr);
 
-    bool OnInitDialog();
+    bool OnInitDialog() override;
     CLinkLabels& LinkLabels() { return *m_pLinks; }
 
-    void setVisible(bool bVisible) override;
-
 private:
+    CMainApp& m_app;
     CLinkLabels* m_pLinks;
-    bool m_bInitDialogRan = false;
 };

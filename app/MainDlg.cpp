@@ -10,7 +10,6 @@
 #include "platform/gui/ShellLauncher.h"
 #include "res/StringTable.h"
 #include "run/MainApp.h"
-#include "run/RunPath.h"
 #include "run/ShortcutFile.h"
 #include "settings/SettingsTable.h"
 #include "ui/FolderBrowser.h"
@@ -25,22 +24,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimerEvent>
 
 namespace
 {
 
 // The idle icon, then the nine animation frames, ended by a 0.
 constexpr unsigned kTrayIcons[] = {150, 137, 138, 144, 140, 141, 142, 143, 139, 148, 0};
-
-// Disabled while a run is in progress.
-constexpr int kRunInputs[] = {IDC_BROWSE_DESTINATION, IDC_OPEN_SHORTCUT, IDC_EXIT,
-                              IDC_DESTINATION,        IDC_URL,           IDC_USERID,
-                              IDC_PASSWORD,           IDC_CRAWL};
-
-constexpr int kProgressPanel[] = {IDC_PROGRESS,  IDC_CURRENT,       IDC_CURRENT_LABEL,   IDC_FILE_PROGRESS,
-                                  IDC_RATE,      IDC_PENDING_LABEL, IDC_PROCESSED_LABEL, IDC_PENDING,
-                                  IDC_PROCESSED, IDC_PENDING_LIST};
 
 constexpr int kLinkRow[] = {IDC_WEB_LINK_LABEL, IDC_WEB_LINK, IDC_MAIL_LINK_LABEL, IDC_MAIL_LINK};
 
@@ -52,67 +41,18 @@ QString ToQ(const std::string& text)
     return QString::fromStdString(text);
 }
 
-struct OutcomeTexts
-{
-    const char* tip;
-    const char* text;
-    const char* caption;
-};
-
-OutcomeTexts TextsOf(RunPath::Outcome outcome)
-{
-    switch (outcome)
-    {
-    case RunPath::Outcome::Failed:
-        return {"Site processing stopped due to error.", "Site processing failed.", "Failure"};
-    case RunPath::Outcome::Stopped:
-        return {"User stopped processing.", "User stop.", "Stopped"};
-    case RunPath::Outcome::Complete:
-        break;
-    }
-    return {"Site processed successfully.", "Site processed.", "Complete"};
-}
-
-bool AskToCreate(const std::string& strDestination)
-{
-    const std::string prompt =
-        "Destination [" + strDestination + "] does not exist.\nDo you wish to create it?";
-    return ShowMessageBox(prompt, MsgButtons::YesNo, MsgIcon::Question, "Create directory") == MsgAnswer::Yes;
-}
-
-// Gives the destination its final separator and makes sure the folder exists.
-bool AcceptDestination(std::string& strDestination)
-{
-    switch (RunPath::CheckDestination(strDestination, [&] { return AskToCreate(strDestination); }))
-    {
-    case RunPath::Destination::Ready:
-        return true;
-    case RunPath::Destination::Empty:
-        ShowMessageBox("Please enter a destination folder.", MsgButtons::Ok, MsgIcon::Exclamation);
-        return false;
-    case RunPath::Destination::Declined:
-        return false;
-    case RunPath::Destination::NotAFolder:
-    case RunPath::Destination::CannotCreate:
-        ShowMessageBox("Unable to create directory", MsgButtons::Ok, MsgIcon::None, "Error!");
-        return false;
-    }
-    return false;
-}
-
 } // namespace
 
-CMainDlg::CMainDlg(ITrayShell* pTrayShell, IShellLauncher* pLauncher)
+CMainDlg::CMainDlg(CMainApp& app, ITrayShell* pTrayShell, IShellLauncher* pLauncher)
     : CTemplateDialog(IDD_MAINDLG),
       m_pOwnTrayShell(pTrayShell != nullptr ? nullptr : std::make_unique<CQtTrayShell>()),
       m_pOwnLauncher(pLauncher != nullptr ? nullptr : std::make_unique<CDesktopShellLauncher>()),
       m_pTrayShell(pTrayShell != nullptr ? pTrayShell : m_pOwnTrayShell.get()),
       m_pLauncher(pLauncher != nullptr ? pLauncher : m_pOwnLauncher.get()),
-      m_hIcon(LoadIconResource(IDR_MAINFRAME)), m_pApp(CMainApp::Instance()),
-      m_trayIcon(*m_pTrayShell, kTrayIcons), m_options(*this, m_pApp), m_progress(*this)
+      m_hIcon(LoadIconResource(IDR_MAINFRAME)), m_app(app), m_trayIcon(*m_pTrayShell, kTrayIcons),
+      m_options(*this, app), m_progress(*this), m_run(*this, app, m_options, m_progress)
 {
-    if (m_pApp != nullptr)
-        m_pApp->m_pMainDlg = this;
+    m_app.SetFrontEnd(this);
     m_pLinks = new CLinkLabels(*this, Item<QLabel>(IDC_MAIL_LINK), Item<QLabel>(IDC_WEB_LINK), "http://",
                                *m_pLauncher);
     ConnectControls();
@@ -121,8 +61,7 @@ CMainDlg::CMainDlg(ITrayShell* pTrayShell, IShellLauncher* pLauncher)
 CMainDlg::~CMainDlg()
 {
     DestroyWindow();
-    if (m_pApp != nullptr && m_pApp->m_pMainDlg == this)
-        m_pApp->m_pMainDlg = nullptr;
+    m_app.ClearFrontEnd(this);
 }
 
 void CMainDlg::ConnectControls()
@@ -181,32 +120,21 @@ void CMainDlg::UpdateData(bool bSaveAndValidate)
     pFileCheck->setCurrentIndex(m_nFileCheck);
 }
 
-void CMainDlg::setVisible(bool bVisible)
-{
-    // The dialog initialises before it first appears, whether shown or run modally.
-    if (bVisible && !m_bInitDialogRan)
-    {
-        m_bInitDialogRan = true;
-        OnInitDialog();
-    }
-    CTemplateDialog::setVisible(bVisible);
-}
-
 bool CMainDlg::OnInitDialog()
 {
     UpdateData(false);
     setWindowIcon(m_hIcon);
     UpdateLayout(false);
-    const std::string strVersion = m_pApp->GetVersionText();
+    const std::string strVersion = m_app.GetVersionText();
     setWindowTitle(ToQ(strVersion));
 
     m_bRunning = false;
     m_pJob.reset();
     UpdateData(false);
 
-    m_pWorker = CInternetThread::Create(*m_pApp->m_pWorkerLock);
+    m_pWorker = CInternetThread::Create();
     if (!m_pWorker)
-        ShowMessageBox("Unable to create internet thread.");
+        (void)m_app.MessageBox("Unable to create internet thread.", MsgButtons::Ok, MsgIcon::None, {});
 
     m_trayIcon.SetTipText(strVersion);
     m_trayIcon.Create(kTrayCallbackMessage, this);
@@ -228,17 +156,14 @@ void CMainDlg::DestroyWindow()
 
     // From here on nothing the worker does may wait on this thread: message boxes it asks for
     // return at once and its end-of-run call does nothing.
-    if (m_pApp != nullptr)
-        m_pApp->m_bClosing = true;
+    m_app.SetClosing(true);
     if (m_pWorker)
     {
         // A run under way ends first; after this the worker holds no job.
         m_pWorker->End();
         m_pWorker.reset();
     }
-    KillTimer(ID_PROGRESS_TIMER);
-    m_pJob.reset();
-    m_bRunning = false;
+    m_run.EndOnClose();
     if (m_trayIcon.IsAdded())
         m_trayIcon.OnDestroy();
 }
@@ -322,7 +247,7 @@ void CMainDlg::OnSysCommand(unsigned nId)
 void CMainDlg::OnAbout()
 {
     // Like the main window, the About box has no parent window.
-    CAboutDlg dialog(*m_pLauncher);
+    CAboutDlg dialog(m_app, *m_pLauncher);
     dialog.exec();
 }
 
@@ -358,73 +283,6 @@ void CMainDlg::OnOptions()
     UpdateLayout(bShown);
 }
 
-void CMainDlg::OnContinueOnError()
-{
-    m_options.StoreCheck(IDC_CONTINUE_ON_ERROR, kValueContinueOnError);
-}
-
-void CMainDlg::OnNoNameAsIndex()
-{
-    m_options.StoreCheck(IDC_NONAME_AS_INDEX, kValueNoNameAsIndex);
-}
-
-void CMainDlg::OnStealth()
-{
-    m_options.StoreCheck(IDC_STEALTH, kValueStealth);
-}
-
-void CMainDlg::OnFileCheckChange()
-{
-    m_options.StoreFileCheck();
-}
-
-void CMainDlg::OnUseFilters()
-{
-    m_options.StoreUseFilters();
-}
-
-void CMainDlg::OnRetriesChange()
-{
-    m_options.StoreRetries();
-}
-
-void CMainDlg::OnDepthChange()
-{
-    m_options.StoreDepth();
-}
-
-void CMainDlg::OnFilter()
-{
-    m_options.EditFilter();
-}
-
-bool CMainDlg::LogLine(const std::string& strText, bool bNewLog)
-{
-    return m_pApp->WriteErrorLog(strText, bNewLog);
-}
-
-bool CMainDlg::SetTimer(unsigned, unsigned nElapse)
-{
-    KillTimer(ID_PROGRESS_TIMER);
-    m_nProgressTimer = startTimer(static_cast<int>(nElapse));
-    return m_nProgressTimer != 0;
-}
-
-void CMainDlg::KillTimer(unsigned)
-{
-    if (m_nProgressTimer != 0)
-        killTimer(m_nProgressTimer);
-    m_nProgressTimer = 0;
-}
-
-void CMainDlg::timerEvent(QTimerEvent* pEvent)
-{
-    if (m_nProgressTimer != 0 && pEvent->timerId() == m_nProgressTimer)
-        OnTimer(ID_PROGRESS_TIMER);
-    else
-        CTemplateDialog::timerEvent(pEvent);
-}
-
 long CMainDlg::OnTrayNotify(unsigned, unsigned lParam)
 {
     if (lParam != WM_RBUTTONDOWN)
@@ -443,10 +301,9 @@ std::unique_ptr<QMenu> CMainDlg::CreateTrayMenu()
     std::unique_ptr<QMenu> pMenu = LoadMenuPopup(IDR_TRAYMENU, 0, this);
     if (pMenu == nullptr)
         return nullptr;
-    const bool bCanStop = m_bRunning && !m_bCrawlReturned && m_pJob != nullptr && !m_pJob->m_bStop;
     if (QAction* pStop = FindMenuItem(*pMenu, ID_TRAY_STOP))
     {
-        pStop->setEnabled(bCanStop);
+        pStop->setEnabled(m_run.CanStop());
         connect(pStop, &QAction::triggered, this, &CMainDlg::OnGo);
     }
     if (QAction* pAbout = FindMenuItem(*pMenu, ID_TRAY_ABOUT))
@@ -506,145 +363,4 @@ void CMainDlg::ProcessCommandLine(const std::string& strCommandLine)
     // File names are case-sensitive here: a shortcut in a folder with capitals in its name is
     // only found under the name as typed.
     ReadShortcut(FileSystem::Exists(m_strUrl) ? m_strUrl : strWord);
-}
-
-void CMainDlg::OnGo()
-{
-    // While a run is active the button reads "&Stop": it stops at once, whatever has become of the
-    // destination folder meanwhile.
-    if (m_bRunning)
-    {
-        // The worker has returned from Run: the outcome is settled and only waits to be shown.
-        if (m_bCrawlReturned)
-            return;
-        if (m_pJob != nullptr)
-            m_pJob->m_bStop = true;
-        EnableItem(IDC_GO, false);
-        m_bUserStop = true;
-        return;
-    }
-    if (Worker() == nullptr)
-    {
-        ShowMessageBox("Unable to create internet thread.");
-        return;
-    }
-
-    UpdateData(true);
-    if (!AcceptDestination(m_strDestination))
-        return;
-
-    const QString strIdleCaption = GetDlgItemText(IDC_GO);
-    EnterRunningState();
-    m_progress.Reset();
-    if (!StartRun())
-    {
-        AbandonStart(strIdleCaption);
-        return;
-    }
-    UpdateLayout(true);
-}
-
-void CMainDlg::EnterRunningState()
-{
-    if (!SetTimer(ID_PROGRESS_TIMER, kProgressInterval))
-        ShowMessageBox("cannot install timer!");
-    m_bUserStop = false;
-    m_bCrawlReturned = false;
-    m_trayIcon.SetTipText("Harvestly is working.");
-    m_trayIcon.StartAnimation();
-    ShowRunningControls();
-    m_bRunning = true;
-}
-
-bool CMainDlg::StartRun()
-{
-    const RunPath::Request request{m_strUrl, m_strDestination, m_strUserId, m_strPassword, m_bCrawl, {}};
-    RunPath::Started started = RunPath::Start(*m_pApp, *m_pWorker, *this, request);
-    if (started.failure == RunPath::StartFailure::LogNotPlainFile)
-        ShowMessageBox("[" + m_strDestination + CMainApp::kLogFileName +
-                           "] is not a plain file (a link, a folder or a FIFO).\nRemove it or choose another "
-                           "destination folder.",
-                       MsgButtons::Ok, MsgIcon::None, "Error!");
-    if (started.failure == RunPath::StartFailure::Shortcut)
-        ShowMessageBox("Unable to write [" + m_strDestination + CShortcutFile::kFileName + "].",
-                       MsgButtons::Ok, MsgIcon::None, "Error!");
-    // The log writer has told the user itself when a header line could not be written.
-    m_pJob = std::move(started.pJob);
-    return m_pJob != nullptr;
-}
-
-void CMainDlg::AbandonStart(const QString& strGoCaption)
-{
-    m_bRunning = false;
-    KillTimer(ID_PROGRESS_TIMER);
-    m_trayIcon.StopAnimation();
-    m_trayIcon.SetTipText(m_pApp->GetVersionText());
-    ShowIdleControls(strGoCaption);
-}
-
-void CMainDlg::ShowRunningControls()
-{
-    ShowItem(IDC_OPTIONS, false);
-    CheckDlgButton(IDC_OPTIONS, 0);
-    EnableRunInputs(false);
-    SetDlgItemText(IDC_GO, "&Stop");
-    for (int nId : kProgressPanel)
-        ShowItem(nId, true);
-    m_options.Show(false);
-}
-
-void CMainDlg::ShowIdleControls(const QString& strGoCaption)
-{
-    UpdateLayout(false);
-    update();
-    for (int nId : kProgressPanel)
-        ShowItem(nId, false);
-    ShowItem(IDC_OPTIONS, true);
-    EnableRunInputs(true);
-    SetDlgItemText(IDC_GO, strGoCaption);
-    EnableItem(IDC_GO, true);
-}
-
-void CMainDlg::EnableRunInputs(bool bEnable)
-{
-    for (int nId : kRunInputs)
-        EnableItem(nId, bEnable);
-}
-
-void CMainDlg::OnTimer(unsigned)
-{
-    if (!m_bRunning || m_pJob == nullptr)
-        m_progress.ShowNoRun();
-    else
-        m_progress.Show(*m_pJob);
-}
-
-void CMainDlg::OnCrawlDone(bool bResult)
-{
-    m_bCrawlReturned = true;
-    // The tear-down frees the job once the worker has ended.
-    if (m_pApp->m_bClosing)
-        return;
-    // Widgets belong to the user-interface thread, and the worker must never wait for it.
-    QMetaObject::invokeMethod(
-        this, [this, bResult] { FinishRun(bResult); }, Qt::QueuedConnection);
-}
-
-void CMainDlg::FinishRun(bool bResult)
-{
-    if (m_pApp->m_bClosing)
-        return;
-    m_bRunning = false;
-    KillTimer(ID_PROGRESS_TIMER);
-    m_trayIcon.StopAnimation();
-
-    const RunPath::Outcome outcome = RunPath::OutcomeOf(bResult, m_bUserStop);
-    const OutcomeTexts texts = TextsOf(outcome);
-    m_trayIcon.SetTipText(texts.tip);
-    ShowMessageBox(texts.text, MsgButtons::Ok, MsgIcon::None, texts.caption);
-    RunPath::LogOutcome(*m_pApp, outcome);
-
-    ShowIdleControls("&Go");
-    // Run has returned and the timer is stopped: nothing reads the job any more.
-    m_pJob.reset();
 }

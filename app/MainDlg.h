@@ -3,14 +3,15 @@
 #include "app/MainDlgIds.h"
 #include "app/OptionsPanel.h"
 #include "app/ProgressDisplay.h"
+#include "app/RunControl.h"
 #include "crawl/CrawlOwner.h"
 #include "platform/gui/TrayShell.h"
 #include "run/FrontEnd.h"
+#include "settings/SettingsTable.h"
 #include "ui/AnimTrayIcon.h"
 #include "ui/TemplateDialog.h"
 
 #include <QIcon>
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -29,23 +30,24 @@ enum class SizeType
 };
 
 // The main window: address, destination and credentials, Go, the options panel, the progress
-// panel and the link row. It owns the worker thread object, the tray icon and the running job.
+// panel and the link row. It owns the worker thread object, the tray icon and the running job;
+// run control (CRunControl) starts and ends the runs.
 //
 // Threads: everything here runs on the user-interface thread except OnCrawlDone, which the
-// worker calls and which hands the rest on with a queued call.
+// worker calls and which run control hands on with a queued call.
 class CMainDlg : public CTemplateDialog, public ICrawlOwner, public IFrontEnd, public ITrayNotifySink
 {
     Q_OBJECT
 
 public:
-    // The shells default to the desktop's; tests pass recorders. Neither is owned.
-    explicit CMainDlg(ITrayShell* pTrayShell = nullptr, IShellLauncher* pLauncher = nullptr);
+    // The shells default to the desktop's; tests pass recorders. None is owned; the application
+    // object must outlive the window.
+    explicit CMainDlg(CMainApp& app, ITrayShell* pTrayShell = nullptr, IShellLauncher* pLauncher = nullptr);
     ~CMainDlg() override;
 
     // Moves the fields into the controls, or with `bSaveAndValidate` the controls into the fields.
     void UpdateData(bool bSaveAndValidate);
     void UpdateLayout(bool bExpanded);
-    bool LogLine(const std::string& strText, bool bNewLog);
     std::string GetDestination() const override { return m_strDestination; }
 
     // Shortcut files and the command line.
@@ -55,7 +57,7 @@ public:
     void ProcessCommandLine(const std::string& strCommandLine);
 
     // Window set-up and tear-down.
-    bool OnInitDialog();
+    bool OnInitDialog() override;
     // Ends the worker, frees a job still held and removes the tray icon; safe to run twice.
     void DestroyWindow();
     void OnSysCommand(unsigned nId);
@@ -73,24 +75,20 @@ public:
     std::unique_ptr<QMenu> CreateTrayMenu();
 
     // Run control.
-    void OnGo();
-    void OnTimer(unsigned nIdEvent);
+    void OnGo() { m_run.OnGo(); }
+    void OnTimer(unsigned /*nIdEvent*/) { m_run.OnTimer(); }
     // Called on the worker thread when Run has returned.
-    void OnCrawlDone(bool bResult) override;
+    void OnCrawlDone(bool bResult) override { m_run.OnCrawlDone(bResult); }
 
     // The options panel's handlers: each stores its control's value as soon as it changes.
-    void OnContinueOnError();
-    void OnNoNameAsIndex();
-    void OnStealth();
-    void OnFileCheckChange();
-    void OnUseFilters();
-    void OnRetriesChange();
-    void OnDepthChange();
-    void OnFilter();
-
-    // The window timer, as run control uses it: false when it cannot be started.
-    bool SetTimer(unsigned nIdEvent, unsigned nElapse);
-    void KillTimer(unsigned nIdEvent);
+    void OnContinueOnError() { m_options.StoreCheck(IDC_CONTINUE_ON_ERROR, kValueContinueOnError); }
+    void OnNoNameAsIndex() { m_options.StoreCheck(IDC_NONAME_AS_INDEX, kValueNoNameAsIndex); }
+    void OnStealth() { m_options.StoreCheck(IDC_STEALTH, kValueStealth); }
+    void OnFileCheckChange() { m_options.StoreFileCheck(); }
+    void OnUseFilters() { m_options.StoreUseFilters(); }
+    void OnRetriesChange() { m_options.StoreRetries(); }
+    void OnDepthChange() { m_options.StoreDepth(); }
+    void OnFilter() { m_options.EditFilter(); }
 
     CAnimTrayIcon& TrayIcon() { return m_trayIcon; }
     CLinkLabels& LinkLabels() { return *m_pLinks; }
@@ -118,29 +116,15 @@ public:
     // still shows, and a Stop no longer changes its outcome.
     std::atomic<bool> m_bCrawlReturned{false};
 
-    void setVisible(bool bVisible) override;
-
 protected:
     void done(int nResult) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
-    void timerEvent(QTimerEvent* pEvent) override;
 
 private:
     void ConnectControls();
-
-    // Run control's steps, on the user-interface thread.
-    void EnterRunningState();
-    // Without its shortcut file and log header a run would leave no record, so it does not start.
-    bool StartRun();
-    // The window goes back to idle when a run could not be started after all.
-    void AbandonStart(const QString& strGoCaption);
-    void FinishRun(bool bResult);
-    void ShowRunningControls();
-    void ShowIdleControls(const QString& strGoCaption);
-    void EnableRunInputs(bool bEnable);
 
     std::unique_ptr<ITrayShell> m_pOwnTrayShell;
     std::unique_ptr<IShellLauncher> m_pOwnLauncher;
@@ -151,12 +135,11 @@ private:
     // Ended by the tear-down, the one join with the worker.
     std::unique_ptr<CInternetThread> m_pWorker;
     bool m_bInitialized = false;
-    bool m_bInitDialogRan = false;
     bool m_bTornDown = false;
-    CMainApp* m_pApp;
+    CMainApp& m_app;
     CAnimTrayIcon m_trayIcon;
     CLinkLabels* m_pLinks = nullptr;
-    int m_nProgressTimer = 0;
     COptionsPanel m_options;
     CProgressDisplay m_progress;
+    CRunControl m_run;
 };

@@ -1,8 +1,8 @@
 #include "app/OptionsPanel.h"
 
 #include "app/MainDlgIds.h"
+#include "platform/EngineContext.h"
 #include "res/StringTable.h"
-#include "run/MainApp.h"
 #include "settings/RegistryKey.h"
 #include "settings/SettingsTable.h"
 #include "ui/FilterDlg.h"
@@ -54,7 +54,10 @@ QString WithoutLastCharacter(const QString& text)
 
 } // namespace
 
-COptionsPanel::COptionsPanel(CTemplateDialog& dialog, CMainApp* pApp) : m_dialog(dialog), m_pApp(pApp) {}
+COptionsPanel::COptionsPanel(CTemplateDialog& dialog, IEngineContext& context)
+    : m_dialog(dialog), m_context(context)
+{
+}
 
 void COptionsPanel::Show(bool bShow)
 {
@@ -64,7 +67,7 @@ void COptionsPanel::Show(bool bShow)
 
 void COptionsPanel::ReadStoredValues()
 {
-    CRegistryKey key(m_pApp);
+    CRegistryKey key(&m_context);
     if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
         return;
 
@@ -99,11 +102,12 @@ void COptionsPanel::ReadStoredValues()
 
 void COptionsPanel::Store(std::uint32_t nValue, const char* pszValue)
 {
-    CRegistryKey key(m_pApp);
+    CRegistryKey key(&m_context);
     if (!key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
         return;
     if (!key.WriteDword(nValue, pszValue))
-        ShowMessageBox(std::string("Unable to set ") + pszValue + " to registry.");
+        m_context.MessageBox(std::string("Unable to set ") + pszValue + " to registry.", MsgButtons::Ok,
+                             MsgIcon::None, {});
     key.Close();
 }
 
@@ -141,7 +145,8 @@ void COptionsPanel::StoreRetries()
 
     if (strText.isEmpty() || !IsDigit(strText.front()))
     {
-        ShowMessageBox("# of retries must be numeric value between 1 and 5.");
+        m_context.MessageBox("# of retries must be numeric value between 1 and 5.", MsgButtons::Ok,
+                             MsgIcon::None, {});
         setOwnText(QString());
         return;
     }
@@ -162,7 +167,7 @@ void COptionsPanel::StoreDepth()
         Store(LeadingNumber(strText), kValueDepth);
         return;
     }
-    ShowMessageBox("Depth must be numeric.");
+    m_context.MessageBox("Depth must be numeric.", MsgButtons::Ok, MsgIcon::None, {});
     // Not blocked: the shortened text is a change of its own, checked and stored by the next run
     // of this handler, one character at a time.
     m_dialog.SetDlgItemText(IDC_DEPTH, WithoutLastCharacter(strText));
@@ -171,12 +176,12 @@ void COptionsPanel::StoreDepth()
 void COptionsPanel::EditFilter()
 {
     {
-        CFilterDlg dialog(*m_pApp, &m_dialog);
+        CFilterDlg dialog(m_context, &m_dialog);
         dialog.DoModal();
     }
 
     std::string strFilter;
-    CRegistryKey key(m_pApp);
+    CRegistryKey key(&m_context);
     if (key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath))
     {
         key.ReadString(strFilter, kValueFilter);
@@ -197,7 +202,7 @@ void COptionsPanel::AddMoreOptions(QMenu& menu, bool bEnabled)
     QObject::connect(pAction, &QAction::triggered, &m_dialog,
                      [this]
                      {
-                         CMoreOptionsDlg dialog(*m_pApp, &m_dialog);
+                         CMoreOptionsDlg dialog(m_context, &m_dialog);
                          dialog.exec();
                      });
 }

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-class CMainApp;
+class IEngineContext;
 class CTemplateDialog;
 class QMenu;
 
@@ -13,7 +13,7 @@ class QMenu;
 class COptionsPanel
 {
 public:
-    COptionsPanel(CTemplateDialog& dialog, CMainApp* pApp);
+    COptionsPanel(CTemplateDialog& dialog, IEngineContext& context);
 
     void Show(bool bShow);
     void ReadStoredValues();
@@ -34,5 +34,5 @@ private:
     void Store(std::uint32_t nValue, const char* pszValue);
 
     CTemplateDialog& m_dialog;
-    CMainApp* m_pApp;
+    IEngineContext& m_context;
 };

@@ -1,7 +1,7 @@
 #include "app/ProgressDisplay.h"
 
 #include "app/MainDlgIds.h"
-#include "crawl/CrawlJob.h"
+#include "crawl/CrawlProgress.h"
 #include "run/ProgressText.h"
 #include "ui/TemplateDialog.h"
 
@@ -9,7 +9,11 @@
 #include <QProgressBar>
 #include <algorithm>
 
-CProgressDisplay::CProgressDisplay(CTemplateDialog& dialog) : m_dialog(dialog) {}
+CProgressDisplay::CProgressDisplay(CTemplateDialog& dialog)
+    : m_dialog(dialog), m_strProcessedName(dialog.GetDlgItem(IDC_PROCESSED)->accessibleName()),
+      m_strPendingName(dialog.GetDlgItem(IDC_PENDING)->accessibleName())
+{
+}
 
 void CProgressDisplay::Reset()
 {
@@ -25,8 +29,8 @@ void CProgressDisplay::Reset()
     pProgress->setRange(0, 100);
     pProgress->setValue(0);
     // The counts of an earlier run would otherwise stay until the new run's counts differ from 0.
-    m_dialog.SetDlgItemText(IDC_PENDING, "0");
-    m_dialog.SetDlgItemText(IDC_PROCESSED, "0");
+    ShowCount(IDC_PENDING, m_strPendingName, 0);
+    ShowCount(IDC_PROCESSED, m_strProcessedName, 0);
     m_dialog.Item<QListWidget>(IDC_PENDING_LIST)->clear();
 }
 
@@ -36,23 +40,22 @@ void CProgressDisplay::ShowNoRun()
     m_strLastCurrent.clear();
 }
 
-void CProgressDisplay::Show(const CCrawlJob& job)
+void CProgressDisplay::Show(const CrawlProgress& progress)
 {
-    ShowRate(job.GetRate());
-    ShowCounts(job);
+    ShowRate(progress.dRate);
+    ShowCounts(progress);
 
-    const std::string strCurrent = job.GetCurrentUrl();
-    if (strCurrent != m_strLastCurrent)
+    if (progress.strCurrentUrl != m_strLastCurrent)
     {
-        m_strLastCurrent = strCurrent;
+        m_strLastCurrent = progress.strCurrentUrl;
         ClearTexts(false);
-        m_dialog.SetDlgItemText(IDC_CURRENT, QString::fromStdString(strCurrent));
+        m_dialog.SetDlgItemText(IDC_CURRENT, QString::fromStdString(m_strLastCurrent));
     }
     else
     {
-        ShowFileProgress(job);
+        ShowFileProgress(progress);
     }
-    ShowPendingLines(job);
+    ShowPendingLines(progress);
 }
 
 void CProgressDisplay::ClearTexts(bool bCurrentToo)
@@ -75,30 +78,35 @@ void CProgressDisplay::ShowRate(double dRate)
     m_dialog.SetDlgItemText(IDC_RATE, QString::fromStdString(ProgressText::Rate(dRate)));
 }
 
-void CProgressDisplay::ShowCounts(const CCrawlJob& job)
+void CProgressDisplay::ShowCounts(const CrawlProgress& progress)
 {
-    const long nPending = job.GetPendingCount();
-    if (nPending != m_nLastPending)
+    if (progress.nPending != m_nLastPending)
     {
-        m_nLastPending = nPending;
-        m_dialog.SetDlgItemText(IDC_PENDING, QString::number(nPending));
+        m_nLastPending = progress.nPending;
+        ShowCount(IDC_PENDING, m_strPendingName, m_nLastPending);
     }
-    const long nProcessed = job.GetProcessedCount();
-    if (nProcessed != m_nLastProcessed)
+    if (progress.nProcessed != m_nLastProcessed)
     {
-        m_nLastProcessed = nProcessed;
-        m_dialog.SetDlgItemText(IDC_PROCESSED, QString::number(nProcessed));
+        m_nLastProcessed = progress.nProcessed;
+        ShowCount(IDC_PROCESSED, m_strProcessedName, m_nLastProcessed);
     }
 }
 
-void CProgressDisplay::ShowFileProgress(const CCrawlJob& job)
+void CProgressDisplay::ShowCount(int nId, const QString& strName, long nCount)
+{
+    const QString strCount = QString::number(nCount);
+    m_dialog.SetDlgItemText(nId, strCount);
+    m_dialog.GetDlgItem(nId)->setAccessibleName(strName.isEmpty() ? strCount : strName + ' ' + strCount);
+}
+
+void CProgressDisplay::ShowFileProgress(const CrawlProgress& progress)
 {
     m_strProgress.clear();
     m_nPercent = 0;
-    const long long nExpected = job.GetBytesExpected();
+    const long long nExpected = progress.nBytesExpected;
     if (nExpected != 0)
     {
-        const long long nReceived = job.GetBytesReceived();
+        const long long nReceived = progress.nBytesReceived;
         m_strProgress = ProgressText::FileProgress(nReceived, nExpected);
         // 64 bits: a 32-bit product overflows above 21,474,836 bytes.
         m_nPercent = int(std::clamp(100 * nReceived / nExpected, 0LL, 100LL));
@@ -111,11 +119,11 @@ void CProgressDisplay::ShowFileProgress(const CCrawlJob& job)
     }
 }
 
-void CProgressDisplay::ShowPendingLines(const CCrawlJob& job)
+void CProgressDisplay::ShowPendingLines(const CrawlProgress& progress)
 {
-    if (job.GetPendingSerial() == m_nLastPendingSerial)
+    const CUrlQueue::Shown& shown = progress.pendingLines;
+    if (shown.serial == m_nLastPendingSerial)
         return;
-    const CUrlQueue::Shown shown = job.GetPendingLines();
     auto* pList = m_dialog.Item<QListWidget>(IDC_PENDING_LIST);
     pList->clear();
     for (const std::string& line : shown.lines)

@@ -22,12 +22,12 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     const CQtTranslations qtTexts;
     CMainApp theApp;
-    CQtMessagePresenter presenter(theApp.m_bClosing);
+    CQtMessagePresenter presenter(theApp.ClosingFlag());
     theApp.SetMessagePresenter(&presenter);
 
-    if (theApp.InitInstance())
+    if (theApp.Initialize())
     {
-        CMainDlg dialog;
+        CMainDlg dialog(theApp);
         dialog.ProcessCommandLine(CommandLineAfterProgramName(QApplication::arguments()));
         // Shown without a modal loop: a modal main window would keep the mouse from the tray
         // icon, which is a window of its own. The program ends when the window closes.

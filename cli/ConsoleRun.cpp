@@ -42,8 +42,7 @@ CConsoleRun::CConsoleRun(CMainApp& app, const CliOptions& options) : m_app(app),
 
 CConsoleRun::~CConsoleRun()
 {
-    if (m_app.m_pMainDlg == this)
-        m_app.m_pMainDlg = nullptr;
+    m_app.ClearFrontEnd(this);
 }
 
 int CConsoleRun::Run()
@@ -51,8 +50,8 @@ int CConsoleRun::Run()
     if (!ValidateAddress() || !ReadPassword() || !OpenLinkReport() || !PrepareDestination())
         return kStatusBadInput;
 
-    m_app.m_pMainDlg = this;
-    m_pWorker = CInternetThread::Create(*m_app.m_pWorkerLock);
+    m_app.SetFrontEnd(this);
+    m_pWorker = CInternetThread::Create();
     if (!m_pWorker)
     {
         PrintError("Unable to create internet thread.");
@@ -242,7 +241,7 @@ bool CConsoleRun::WaitForWorker()
         if (nSignals >= 2 && !m_bClosingRequested)
         {
             m_bClosingRequested = true;
-            m_app.m_bClosing = true;
+            m_app.SetClosing(true);
         }
         if (!m_result && m_bShowProgress)
         {
@@ -261,14 +260,7 @@ void CConsoleRun::ShowProgress(bool bFinal)
     std::string line;
     if (!bFinal)
     {
-        ProgressSnapshot progress;
-        progress.strCurrentUrl = m_pJob->GetCurrentUrl();
-        progress.nBytesReceived = m_pJob->GetBytesReceived();
-        progress.nBytesExpected = m_pJob->GetBytesExpected();
-        progress.dRate = m_pJob->GetRate();
-        progress.nProcessed = m_pJob->GetProcessedCount();
-        progress.nPending = m_pJob->GetPendingCount();
-        line = FormatProgressLine(progress, TerminalWidth());
+        line = FormatProgressLine(m_pJob->Progress(), TerminalWidth());
     }
     // Return to the start of the line and clear what the last display left there.
     std::fputs(("\r" + line + "\x1b[K").c_str(), stdout);

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-std::string FormatProgressLine(const ProgressSnapshot& progress, size_t width)
+std::string FormatProgressLine(const CrawlProgress& progress, size_t width)
 {
     char counts[96];
     int length = std::snprintf(counts, sizeof counts, "[%ld done, %ld pending] ", progress.nProcessed,

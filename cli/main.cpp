@@ -22,7 +22,7 @@ int main(int argc, char* argv[])
     CMainApp theApp;
     CConsoleMessagePresenter presenter;
     theApp.SetMessagePresenter(&presenter);
-    if (!theApp.InitInstance())
+    if (!theApp.Initialize())
         return kStatusFailed;
     if (parsed.options->bVersion)
     {

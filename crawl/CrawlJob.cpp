@@ -34,11 +34,23 @@ CCrawlJob::CCrawlJob(IEngineContext& context, const RunSettings& settings, std::
       m_settings(settings), m_fetcher(context, settings),
       m_pOffline(settings.nConvertLinks != 0 ? std::make_unique<COfflineMirror>() : nullptr)
 {
-    if (m_strDestDir.empty() || m_strDestDir.back() != '/')
-        m_strDestDir += '/';
+    PathParts::AddFinalSlash(m_strDestDir);
 }
 
 CCrawlJob::~CCrawlJob() = default;
+
+CrawlProgress CCrawlJob::Progress() const
+{
+    CrawlProgress progress;
+    progress.strCurrentUrl = GetCurrentUrl();
+    progress.nBytesReceived = GetBytesReceived();
+    progress.nBytesExpected = GetBytesExpected();
+    progress.dRate = GetRate();
+    progress.nProcessed = GetProcessedCount();
+    progress.nPending = GetPendingCount();
+    progress.pendingLines = GetPendingLines();
+    return progress;
+}
 
 std::string CCrawlJob::GetCurrentUrl() const
 {

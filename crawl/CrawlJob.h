@@ -1,5 +1,6 @@
 #pragma once
 
+#include "crawl/CrawlProgress.h"
 #include "crawl/PageFetcher.h"
 #include "parse/RobotsRules.h"
 #include "parse/UrlQueue.h"
@@ -41,6 +42,9 @@ public:
     // page was not found, robots.txt was asked for and the server failed to serve it, or what the
     // run stored could not be written to disk.
     bool Run();
+
+    // The one view of the run the front ends read on each tick of their timers.
+    CrawlProgress Progress() const;
 
     double GetRate() const { return m_fetcher.GetRate(); }
     long long GetBytesReceived() const { return m_fetcher.GetBytesReceived(); }

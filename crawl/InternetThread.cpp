@@ -4,31 +4,21 @@
 #include "crawl/CrawlOwner.h"
 
 #include <system_error>
-#include <thread>
-
-CInternetThread::CInternetThread(std::binary_semaphore& workerLock) : m_workerLock(workerLock)
-{
-    m_workerLock.acquire();
-}
 
 CInternetThread::~CInternetThread()
 {
     End();
 }
 
-std::unique_ptr<CInternetThread> CInternetThread::Create(std::binary_semaphore& workerLock)
+std::unique_ptr<CInternetThread> CInternetThread::Create()
 {
-    std::unique_ptr<CInternetThread> pThread(new CInternetThread(workerLock));
+    std::unique_ptr<CInternetThread> pThread(new CInternetThread);
     try
     {
-        std::thread([pWorker = pThread.get()] { pWorker->MessageLoop(); }).detach();
+        pThread->m_thread = std::thread([pWorker = pThread.get()] { pWorker->MessageLoop(); });
     }
     catch (const std::system_error&)
     {
-        // No thread will give the lock back: the object does, without waiting for anyone.
-        pThread->m_bEndPosted = true;
-        pThread->m_bJoined = true;
-        workerLock.release();
         return nullptr;
     }
     return pThread;
@@ -36,13 +26,9 @@ std::unique_ptr<CInternetThread> CInternetThread::Create(std::binary_semaphore& 
 
 void CInternetThread::End()
 {
-    if (!m_bEndPosted.exchange(true))
-        m_messages.Post(TM_ENDTHREAD);
-    if (m_bJoined)
-        return;
-    m_workerLock.acquire();
-    m_workerLock.release();
-    m_bJoined = true;
+    PostThreadMessage(TM_ENDTHREAD);
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void CInternetThread::SetJob(CCrawlJob* pJob)
@@ -72,13 +58,7 @@ void CInternetThread::MessageLoop()
             OnRunJob();
             break;
         case TM_ENDTHREAD:
-        {
-            // Giving the lock back lets the owner's End return and free the object, so nothing of
-            // the object is touched after it.
-            std::binary_semaphore& workerLock = m_workerLock;
-            workerLock.release();
             return;
-        }
         }
     }
 }

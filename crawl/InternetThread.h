@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <memory>
-#include <semaphore>
+#include <thread>
 
 class CCrawlJob;
 class ICrawlOwner;
@@ -13,29 +13,28 @@ class ICrawlOwner;
 enum ThreadMessage : unsigned
 {
     TM_RUNJOB = 101,    // run the job that SetJob named, then tell the owner
-    TM_ENDTHREAD = 102, // end the thread; the worker lock is given back
+    TM_ENDTHREAD = 102, // end the thread
 };
 
 // The one worker thread that does all network and file work of a run. It lives from the main
 // window's start-up to its tear-down (the console's: for its one run) and serves every run, one
 // job per TM_RUNJOB.
 //
-// The worker holds the application's worker lock from its creation until its thread has handled
-// TM_ENDTHREAD; End, the one join, waits for the lock. The owner holds the object and ends it.
+// The object owns its thread. End, the one join, posts TM_ENDTHREAD and joins the thread, so that
+// once it returns nothing of the worker runs any more and the object may be freed.
 class CInternetThread
 {
 public:
-    // Takes the worker lock (waiting for it), then starts the thread. Null when the thread
-    // cannot be started; the lock is then given back.
-    static std::unique_ptr<CInternetThread> Create(std::binary_semaphore& workerLock);
+    // Null when the thread cannot be started.
+    static std::unique_ptr<CInternetThread> Create();
     // Ends the thread and waits for it.
     ~CInternetThread();
 
     CInternetThread(const CInternetThread&) = delete;
     CInternetThread& operator=(const CInternetThread&) = delete;
 
-    // Posts TM_ENDTHREAD unless it has been posted, then waits until the thread has handled it:
-    // a run under way ends first. Safe to call more than once.
+    // Posts TM_ENDTHREAD unless it has been posted, then joins the thread: a run under way ends
+    // first. Safe to call more than once; call it from the owner's thread, never the worker's.
     void End();
 
     // Set before TM_RUNJOB is posted; neither is owned.
@@ -44,16 +43,15 @@ public:
     void PostThreadMessage(ThreadMessage message);
 
 private:
-    explicit CInternetThread(std::binary_semaphore& workerLock);
+    CInternetThread() = default;
 
     void MessageLoop();
     void OnRunJob();
 
     std::atomic<CCrawlJob*> m_pJob{nullptr};
     std::atomic<ICrawlOwner*> m_pOwner{nullptr};
-    std::binary_semaphore& m_workerLock;
     std::atomic<bool> m_bEndPosted{false};
-    // End has seen the thread give the lock back; owner's thread only.
-    bool m_bJoined = false;
     CThreadMessageQueue<ThreadMessage> m_messages;
+    // Last, so that it starts after everything the loop reads exists.
+    std::thread m_thread;
 };

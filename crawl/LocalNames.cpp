@@ -10,8 +10,7 @@ namespace
 
 std::string WithTrailingSlash(std::string strFolder)
 {
-    if (strFolder.empty() || strFolder.back() != '/')
-        strFolder += '/';
+    PathParts::AddFinalSlash(strFolder);
     return strFolder;
 }
 
@@ -65,8 +64,7 @@ bool IsInside(const std::string& strPath, const std::string& strDestDir)
 
 bool IsHtmlName(const std::string& strPath)
 {
-    const std::string strExt = PathParts::Split(strPath).ext;
-    return strExt.find(".htm") != std::string::npos || strExt.find(".shtm") != std::string::npos;
+    return PathParts::NamesHtml(PathParts::Split(strPath).ext);
 }
 
 std::string TypeFromName(const std::string& strPath)

@@ -14,6 +14,7 @@
 #include "platform/AsciiText.h"
 #include "platform/EngineContext.h"
 #include "platform/LocalFile.h"
+#include "platform/PathParts.h"
 #include "platform/UrlParts.h"
 #include "settings/RunSettings.h"
 
@@ -66,15 +67,6 @@ bool IsNotALink(std::string_view value)
                        [&](std::string_view prefix) { return AsciiText::StartsWithNoCase(value, prefix); });
 }
 
-std::string_view TrimBlanks(std::string_view value)
-{
-    while (!value.empty() && AsciiText::IsBlank(value.front()))
-        value.remove_prefix(1);
-    while (!value.empty() && AsciiText::IsBlank(value.back()))
-        value.remove_suffix(1);
-    return value;
-}
-
 } // namespace
 
 CLinkParser::CLinkParser(CUrlQueue* pQueue, const CVisitedList* pVisited, const RunSettings& settings,
@@ -104,7 +96,7 @@ void CLinkParser::SetPage(const std::string& strPageUrl)
     m_strPageUrl = strPageUrl;
 
     // A page named by an .htm-like address sits in a folder; any other address is taken as one.
-    if (strPageUrl.find(".htm") != std::string::npos || strPageUrl.find(".shtm") != std::string::npos)
+    if (PathParts::NamesHtml(strPageUrl))
     {
         const size_t slash = strPageUrl.rfind('/');
         m_strBaseUrl = slash == std::string::npos ? std::string() : strPageUrl.substr(0, slash + 1);
@@ -113,8 +105,7 @@ void CLinkParser::SetPage(const std::string& strPageUrl)
     {
         m_strBaseUrl = strPageUrl;
     }
-    if (m_strBaseUrl.empty() || m_strBaseUrl.back() != '/')
-        m_strBaseUrl += '/';
+    PathParts::AddFinalSlash(m_strBaseUrl);
 
     m_strSitePrefix.clear();
     m_strObjectFolder.assign(1, '/'); // not = "/": GCC 12 -O3 misreads that as an overlapping copy
@@ -361,8 +352,7 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
         const std::string extension = Extension(link);
         if (extension.empty())
         {
-            if (link.back() != '/')
-                link += '/';
+            PathParts::AddFinalSlash(link);
             bPage = true;
             return true;
         }
@@ -492,7 +482,7 @@ void CLinkParser::AcceptStyleLink(std::string_view value, std::uint64_t nBegin, 
 bool CLinkParser::ClassifyStyleLink(std::string& link, LinkFate& fate) const
 {
     fate = LinkFate::NotALink;
-    link = std::string(TrimBlanks(link));
+    link = std::string(AsciiText::Trim(link));
     if (link.empty() || IsNotALink(link) ||
         link.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
         return false;

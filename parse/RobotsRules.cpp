@@ -5,15 +5,6 @@
 namespace
 {
 
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && AsciiText::IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && AsciiText::IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool SameNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && AsciiText::StartsWithNoCase(a, b);
@@ -62,8 +53,8 @@ bool SplitLine(std::string_view line, Line& out)
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos)
         return false;
-    out.field = Trim(line.substr(0, colon));
-    out.value = Trim(line.substr(colon + 1));
+    out.field = AsciiText::Trim(line.substr(0, colon));
+    out.value = AsciiText::Trim(line.substr(colon + 1));
     return true;
 }
 
@@ -71,7 +62,7 @@ bool SplitLine(std::string_view line, Line& out)
 
 std::string CRobotsRules::ProductToken(std::string_view agent)
 {
-    agent = Trim(agent);
+    agent = AsciiText::Trim(agent);
     const size_t end = agent.find_first_of(" \t/");
     return std::string(agent.substr(0, end));
 }

@@ -61,4 +61,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 } // namespace AsciiText

@@ -18,5 +18,7 @@ bool IsDigit(char c);
 bool IsAlnum(char c);
 bool IsBlank(char c); // space, tab, CR, LF, vertical tab, form feed
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// `text` without the blanks (IsBlank) at either end.
+std::string_view Trim(std::string_view text);
 
 } // namespace AsciiText

@@ -20,11 +20,7 @@ constexpr size_t kMaxPendingBytes = size_t{256} * 1024;
 
 std::string Trim(std::string_view text)
 {
-    while (!text.empty() && AsciiText::IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && AsciiText::IsBlank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
+    return std::string(AsciiText::Trim(text));
 }
 
 bool SameName(std::string_view a, std::string_view b)

@@ -31,3 +31,14 @@ PathParts PathParts::Split(const std::string& path)
     }
     return parts;
 }
+
+void PathParts::AddFinalSlash(std::string& path)
+{
+    if (path.empty() || path.back() != '/')
+        path += '/';
+}
+
+bool PathParts::NamesHtml(std::string_view name)
+{
+    return name.find(".htm") != std::string_view::npos || name.find(".shtm") != std::string_view::npos;
+}

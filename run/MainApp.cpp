@@ -11,8 +11,6 @@
 namespace
 {
 
-std::atomic<CMainApp*> g_pApp{nullptr};
-
 IMessagePresenter& ConsolePresenter()
 {
     static CConsoleMessagePresenter presenter;
@@ -28,24 +26,25 @@ std::string FormatVersion(const std::string& format, long build)
 
 } // namespace
 
-CMainApp::CMainApp(std::string strAppName) : m_strAppName(std::move(strAppName))
-{
-    g_pApp.store(this);
-}
+CMainApp::CMainApp(std::string strAppName) : m_strAppName(std::move(strAppName)) {}
 
 CMainApp::~CMainApp()
 {
-    ExitInstance();
-    CMainApp* self = this;
-    g_pApp.compare_exchange_strong(self, nullptr);
+    Shutdown();
 }
 
-CMainApp* CMainApp::Instance()
+void CMainApp::ClearFrontEnd(IFrontEnd* pFrontEnd)
 {
-    return g_pApp.load();
+    m_pMainDlg.compare_exchange_strong(pFrontEnd, nullptr);
 }
 
-bool CMainApp::InitInstance()
+std::string CMainApp::GetLogPath() const
+{
+    std::lock_guard lock(m_logMutex);
+    return m_strLogPath;
+}
+
+bool CMainApp::Initialize()
 {
     if (!m_network.Startup())
     {
@@ -53,13 +52,11 @@ bool CMainApp::InitInstance()
         return false;
     }
     m_strVersion = FormatVersion(LoadResString(IDS_VERSION), kBuildNumber);
-    m_pWorkerLock = std::make_unique<std::binary_semaphore>(1);
     return true;
 }
 
-void CMainApp::ExitInstance()
+void CMainApp::Shutdown()
 {
-    m_pWorkerLock.reset();
     m_network.Cleanup();
 }
 
@@ -92,8 +89,9 @@ bool CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
         bool opened;
         if (m_strLogPath.empty())
         {
+            const IFrontEnd* pFrontEnd = m_pMainDlg.load();
             m_strLogPath =
-                (m_pMainDlg != nullptr ? m_pMainDlg->GetDestination() : std::string()) + kLogFileName;
+                (pFrontEnd != nullptr ? pFrontEnd->GetDestination() : std::string()) + kLogFileName;
             opened = file.Open(m_strLogPath, CLocalFile::Mode::CreateTruncate);
         }
         else
@@ -110,12 +108,4 @@ bool CMainApp::WriteErrorLog(const std::string& strMessage, bool bNewLog)
         return true;
     MessageBox(failure, MsgButtons::Ok, MsgIcon::Exclamation, {});
     return false;
-}
-
-MsgAnswer ShowMessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
-                         const std::string& caption)
-{
-    if (CMainApp* pApp = CMainApp::Instance())
-        return pApp->MessageBox(text, buttons, icon, caption);
-    return ConsolePresenter().Present({text, caption.empty() ? "harvestly" : caption, buttons, icon});
 }

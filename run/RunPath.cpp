@@ -2,7 +2,9 @@
 
 #include "crawl/CrawlJob.h"
 #include "crawl/InternetThread.h"
+#include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
+#include "platform/PathParts.h"
 #include "run/MainApp.h"
 #include "run/SessionLog.h"
 #include "run/ShortcutFile.h"
@@ -16,8 +18,12 @@ Destination CheckDestination(std::string& strDestination, const std::function<bo
     // An empty field would make the file-system root the destination of the mirror.
     if (strDestination.empty())
         return Destination::Empty;
-    if (strDestination.back() != '/')
-        strDestination += '/';
+    // A file of that name is no folder to create, though named with a final '/' it looks missing.
+    const std::string strName =
+        strDestination.back() == '/' ? strDestination.substr(0, strDestination.size() - 1) : strDestination;
+    if (!strName.empty() && FileSystem::Exists(strName) && !FileSystem::IsDirectory(strName))
+        return Destination::NotAFolder;
+    PathParts::AddFinalSlash(strDestination);
     if (FileSystem::Exists(strDestination))
         return FileSystem::IsDirectory(strDestination) ? Destination::Ready : Destination::NotAFolder;
     if (!askToCreate())
@@ -25,7 +31,7 @@ Destination CheckDestination(std::string& strDestination, const std::function<bo
     return FileSystem::CreatePath(strDestination) ? Destination::Ready : Destination::CannotCreate;
 }
 
-Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const Request& request)
+Started Start(IEngineContext& context, CInternetThread& worker, ICrawlOwner& owner, const Request& request)
 {
     Started started;
     // A link there would send the log elsewhere and a FIFO would hold the run up: the user hears
@@ -43,13 +49,13 @@ Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const 
         started.strError = error.text;
         return started;
     }
-    if (!SessionLog::WriteHeader(app, request.strUrl, request.strDestination))
+    if (!SessionLog::WriteHeader(context, request.strUrl, request.strDestination))
     {
         started.failure = StartFailure::Header;
         return started;
     }
 
-    RunSettings settings = RunSettings::Read(&app);
+    RunSettings settings = RunSettings::Read(&context);
     for (const auto& [name, value] : request.settingEdits)
     {
         if (!settings.Set(name, value))
@@ -60,11 +66,12 @@ Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner, const 
         }
     }
 
-    started.pJob = std::make_unique<CCrawlJob>(app, settings, request.strUrl, request.strDestination,
+    started.pJob = std::make_unique<CCrawlJob>(context, settings, request.strUrl, request.strDestination,
                                                request.strUserId, request.strPassword, request.bCrawl);
     started.pJob->SetCheckCertificates(request.bCheckCertificates);
     started.pJob->SetLinkReport(request.pLinkReport);
-    std::vector<std::string> ownFiles{app.m_strLogPath, request.strDestination + CShortcutFile::kFileName};
+    std::vector<std::string> ownFiles{request.strDestination + CMainApp::kLogFileName,
+                                      request.strDestination + CShortcutFile::kFileName};
     if (!request.strLinkReportPath.empty())
         ownFiles.push_back(request.strLinkReportPath);
     started.pJob->SetOwnFiles(std::move(ownFiles));
@@ -86,10 +93,10 @@ const char* OutcomeLine(Outcome outcome)
     return SessionLog::OutcomeLine(outcome != Outcome::Failed, outcome == Outcome::Stopped);
 }
 
-void LogOutcome(CMainApp& app, Outcome outcome)
+void LogOutcome(IEngineContext& context, Outcome outcome)
 {
     // The run is over either way; the log writer has told the user when the line was refused.
-    (void)app.WriteErrorLog(OutcomeLine(outcome), false);
+    (void)context.WriteErrorLog(OutcomeLine(outcome), false);
 }
 
 } // namespace RunPath

@@ -10,7 +10,7 @@
 
 class CCrawlJob;
 class CInternetThread;
-class CMainApp;
+class IEngineContext;
 class ICrawlOwner;
 class ILinkReport;
 
@@ -31,7 +31,7 @@ enum class Destination
 };
 
 // Gives `strDestination` its final '/' and makes sure the folder exists; `askToCreate` is asked
-// only when it does not.
+// only when it does not. An existing file of that name is NotAFolder, its name left as given.
 [[nodiscard]] Destination CheckDestination(std::string& strDestination,
                                            const std::function<bool()>& askToCreate);
 
@@ -73,7 +73,7 @@ struct Started
 
 // Writes the run's records, builds the job from the settings stored now and hands it to
 // `worker`, which tells `owner` when the run has ended. Without its records a run does not start.
-[[nodiscard]] Started Start(CMainApp& app, CInternetThread& worker, ICrawlOwner& owner,
+[[nodiscard]] Started Start(IEngineContext& context, CInternetThread& worker, ICrawlOwner& owner,
                             const Request& request);
 
 enum class Outcome
@@ -87,6 +87,6 @@ enum class Outcome
 [[nodiscard]] Outcome OutcomeOf(bool bResult, bool bUserStop);
 const char* OutcomeLine(Outcome outcome);
 // The line that ends the run's log. A line the log refuses has been shown to the user.
-void LogOutcome(CMainApp& app, Outcome outcome);
+void LogOutcome(IEngineContext& context, Outcome outcome);
 
 } // namespace RunPath

@@ -1,19 +1,19 @@
 #include "run/SessionLog.h"
 
-#include "run/MainApp.h"
+#include "platform/EngineContext.h"
 
 namespace SessionLog
 {
 
-bool WriteHeader(CMainApp& app, const std::string& url, const std::string& destination)
+bool WriteHeader(IEngineContext& context, const std::string& url, const std::string& destination)
 {
     const std::string rule(74, '=');
     // A run does not start without its header, so the first line that fails is reported once
     // and the rest are not attempted.
-    return app.WriteErrorLog(rule, true) && app.WriteErrorLog("New Session", false) &&
-           app.WriteErrorLog("     Source: " + url, false) &&
-           app.WriteErrorLog("Destination: " + destination, false) && app.WriteErrorLog(rule, false) &&
-           app.WriteErrorLog("", false);
+    return context.WriteErrorLog(rule, true) && context.WriteErrorLog("New Session", false) &&
+           context.WriteErrorLog("     Source: " + url, false) &&
+           context.WriteErrorLog("Destination: " + destination, false) &&
+           context.WriteErrorLog(rule, false) && context.WriteErrorLog("", false);
 }
 
 const char* OutcomeLine(bool bResult, bool bUserStop)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-class CMainApp;
+class IEngineContext;
 
 // The lines that open and close every run's error log, shared by the window and the console.
 namespace SessionLog
@@ -10,7 +10,7 @@ namespace SessionLog
 
 // Starts a new log with the six header lines. False, after one message to the user, when a line
 // could not be written.
-bool WriteHeader(CMainApp& app, const std::string& url, const std::string& destination);
+bool WriteHeader(IEngineContext& context, const std::string& url, const std::string& destination);
 
 // The outcome line that ends a run's log.
 const char* OutcomeLine(bool bResult, bool bUserStop);

@@ -57,8 +57,7 @@ bool CShortcutFile::Write(const std::string& destination, const std::string& url
                           const std::string& password, SystemError* error)
 {
     std::string path = destination;
-    if (path.empty() || path.back() != '/')
-        path += '/';
+    PathParts::AddFinalSlash(path);
     path += kFileName;
 
     const std::string text =

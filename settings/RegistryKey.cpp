@@ -1,6 +1,7 @@
 #include "settings/RegistryKey.h"
 
 #include "platform/EngineContext.h"
+#include "platform/PathParts.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,8 +60,7 @@ std::string CRegistryKey::StorePath(const std::string& subkey)
             c = '/';
     }
     std::string home = ConfigHome();
-    if (home.empty() || home.back() != '/')
-        home += '/';
+    PathParts::AddFinalSlash(home);
     return home + relative + ".conf";
 }
 

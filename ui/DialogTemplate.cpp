@@ -27,7 +27,7 @@ std::optional<ControlKind> KindFromName(const QString& name)
 QStringList ToStringList(const QJsonValue& value)
 {
     QStringList list;
-    for (const QJsonValue& item : value.toArray())
+    for (const auto& item : value.toArray())
         list.append(item.toString());
     return list;
 }
@@ -87,7 +87,7 @@ std::optional<CDialogTemplate> CDialogTemplate::Parse(const QByteArray& json)
     dialog.strCaption = root.value("caption").toString();
     dialog.size = QSize(size[0].toInt(), size[1].toInt());
     dialog.styles = ToStringList(root.value("style"));
-    for (const QJsonValue& value : root.value("controls").toArray())
+    for (const auto& value : root.value("controls").toArray())
     {
         std::optional<ControlTemplate> control = ParseControl(value.toObject());
         if (!control)

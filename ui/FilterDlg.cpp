@@ -54,17 +54,6 @@ int CFilterDlg::DoModal()
     return exec();
 }
 
-void CFilterDlg::setVisible(bool bVisible)
-{
-    // The list is read from the store before the dialog first appears.
-    if (bVisible && !m_bInitDialogRan)
-    {
-        m_bInitDialogRan = true;
-        OnInitDialog();
-    }
-    CTemplateDialog::setVisible(bVisible);
-}
-
 bool CFilterDlg::OnInitDialog()
 {
     std::string strFilter;

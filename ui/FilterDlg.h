@@ -34,7 +34,7 @@ public:
     explicit CFilterDlg(IEngineContext& context, QWidget* pParent = nullptr);
 
     int DoModal();
-    bool OnInitDialog();
+    bool OnInitDialog() override;
     void OnOK();
 
     void OnEntryChange();
@@ -45,8 +45,6 @@ public:
     // The entries in the list's order.
     QStringList Entries() const;
     bool IsChanged() const { return m_bChanged; }
-
-    void setVisible(bool bVisible) override;
 
     // "a;;b" holds three entries, the middle one empty; a trailing ';' adds none.
     static QStringList SplitFilter(const QString& text);
@@ -65,5 +63,4 @@ private:
     QPushButton* m_ctlRemove = nullptr;
     QPushButton* m_ctlAdd = nullptr;
     bool m_bChanged = false;
-    bool m_bInitDialogRan = false;
 };

@@ -23,7 +23,7 @@ std::unique_ptr<QMenu> LoadMenuPopup(int nMenuId, int nPopup, QWidget* pParent)
 
     const QJsonObject popup = popups[nPopup].toObject();
     auto pMenu = std::make_unique<QMenu>(popup.value("text").toString(), pParent);
-    for (const QJsonValue& value : popup.value("items").toArray())
+    for (const auto& value : popup.value("items").toArray())
     {
         const QJsonObject item = value.toObject();
         if (item.value("separator").toBool())

@@ -220,6 +220,16 @@ void CTemplateDialog::LinkBuddies()
     }
 }
 
+void CTemplateDialog::setVisible(bool bVisible)
+{
+    if (bVisible && !m_bInitDialogRan)
+    {
+        m_bInitDialogRan = true;
+        OnInitDialog();
+    }
+    QDialog::setVisible(bVisible);
+}
+
 QWidget* CTemplateDialog::GetDlgItem(int nId) const
 {
     return m_controls.value(nId, nullptr);

@@ -39,6 +39,11 @@ public:
     const CDialogTemplate& Template() const { return m_template; }
     const CDialogUnits& Units() const { return m_units; }
 
+    // Runs once, before the dialog first appears, whether it is shown or run modally: a dialog
+    // sets up its controls here, from its fields and the store.
+    virtual bool OnInitDialog() { return true; }
+    void setVisible(bool bVisible) override;
+
     // "(&G)连接" names a control as "连接" for screen readers: mnemonic markers and colons go.
     static QString AccessibleText(const QString& label);
 
@@ -51,4 +56,5 @@ private:
     CDialogUnits m_units;
     QHash<int, QWidget*> m_controls;
     bool m_bCheckingByProgram = false;
+    bool m_bInitDialogRan = false;
 };

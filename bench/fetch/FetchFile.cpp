@@ -35,10 +35,10 @@ int main(int argc, char** argv)
     const std::string strDestination = argv[2];
 
     CMainApp app("bench_fetch_file");
-    if (!app.InitInstance())
+    if (!app.Initialize())
         return 1;
     CBenchFrontEnd frontEnd(strDestination);
-    app.m_pMainDlg = &frontEnd;
+    app.SetFrontEnd(&frontEnd);
 
     CPageFetcher fetcher(app, RunSettings::Read(&app));
     const PathParts parts = PathParts::Split(strUrl);
@@ -48,6 +48,6 @@ int main(int argc, char** argv)
 
     const FetchResult fetched = fetcher.Download();
     std::printf("%lld\n", static_cast<long long>(fetcher.GetBytesReceived()));
-    app.m_pMainDlg = nullptr;
+    app.SetFrontEnd(nullptr);
     return fetched.bOk && !fetched.bNotFound ? 0 : 1;
 }

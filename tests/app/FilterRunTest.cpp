@@ -36,7 +36,7 @@ private:
 class FilterRunTest : public ::testing::Test
 {
 protected:
-    FilterRunTest() : dialog(&tray, &launcher)
+    FilterRunTest() : dialog(test.App(), &tray, &launcher)
     {
         server.Serve("/site/index.html", TestResponse::Ok("<html><body>\n"
                                                           "<img src=\"logo.gif\"><img src=\"photo.jpg\">\n"
@@ -56,7 +56,7 @@ protected:
                       true);
         CRunWaiter waiter;
         std::future<bool> result = waiter.Result();
-        const std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);
+        const std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create();
         if (!pWorker)
             return {"no worker"};
         pWorker->SetJob(&job);

@@ -59,7 +59,7 @@ void WhenPopupAppears(std::function<void(QMenu*)> action, int nTriesLeft = 500)
 
 TEST_F(MainDlgTest, InitialisationShowsFieldsTitleAndAddsTheTrayIcon)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.m_strUrl = "http://host/site/";
     dialog.m_strPassword = "secret";
     EXPECT_TRUE(m_tray.Calls().empty());
@@ -70,7 +70,7 @@ TEST_F(MainDlgTest, InitialisationShowsFieldsTitleAndAddsTheTrayIcon)
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Harvestly v1.12建造 90");
     EXPECT_FALSE(dialog.windowIcon().isNull());
     EXPECT_NE(dialog.Worker(), nullptr);
-    EXPECT_EQ(m_app.App().m_pMainDlg, &dialog);
+    EXPECT_EQ(m_app.App().GetFrontEnd(), &dialog);
 
     const auto calls = m_tray.Calls();
     ASSERT_EQ(calls.size(), 1u);
@@ -90,7 +90,7 @@ TEST_F(MainDlgTest, InitialisationShowsFieldsTitleAndAddsTheTrayIcon)
 
 TEST_F(MainDlgTest, LinkRowFollowsTheOptionsPanelAndSurvivesMinimiseAndRestore)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     ExpectLinkRowBelow(dialog, IDC_GO);
 
@@ -128,7 +128,7 @@ TEST_F(MainDlgTest, OptionsOnAFreshProfileCreateTheStoreAndShowDefaults)
 {
     const std::string store = CRegistryKey::StorePath(kSettingsKeyPath);
     ASSERT_FALSE(std::filesystem::exists(store));
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     ClickOptions(dialog);
 
@@ -161,7 +161,7 @@ TEST_F(MainDlgTest, OptionsShowWhatIsStoredOnEveryPress)
     m_app.StoreDword(kValueContinueOnError, 1);
     m_app.StoreDword(kValueUseFilters, 1);
     m_app.StoreDword(kValueDepth, 7);
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     ClickOptions(dialog);
     EXPECT_EQ(dialog.Item<QComboBox>(IDC_FILECHECK)->currentIndex(), 2);
@@ -181,7 +181,7 @@ TEST_F(MainDlgTest, OptionsShowWhatIsStoredOnEveryPress)
 
 TEST_F(MainDlgTest, TrayMenuOffersStopOnlyDuringARunNotYetStopping)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     const auto stateOf = [&](int nId)
     {
@@ -217,7 +217,7 @@ TEST_F(MainDlgTest, TrayMenuOffersStopOnlyDuringARunNotYetStopping)
 
 TEST_F(MainDlgTest, OnlyARightClickOnTheTrayIconOpensTheMenu)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     EXPECT_EQ(dialog.OnTrayNotify(kTrayCallbackMessage, WM_LBUTTONDOWN), 0);
     EXPECT_EQ(dialog.OnTrayNotify(kTrayCallbackMessage, WM_LBUTTONDBLCLK), 0);
@@ -238,7 +238,7 @@ TEST_F(MainDlgTest, OnlyARightClickOnTheTrayIconOpensTheMenu)
 
 TEST_F(MainDlgTest, AboutEntryOnTheWindowsMenuOpensTheAboutBox)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     QString entry;
     QString aboutTitle;
@@ -285,7 +285,7 @@ TEST_F(MainDlgTest, TheWindowsMenuOpensTheDialogOfFurtherValuesExceptDuringARun)
         ASSERT_TRUE(key.Open(RegistryRoot::CurrentUser, kSettingsKeyPath));
         key.WriteDword(1, kValueConvertLinks);
     }
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     const auto openMenu = [&](std::function<void(QMenu*)> action)
     {
@@ -349,7 +349,7 @@ TEST_F(MainDlgTest, ClosingDuringARunEndsTheWorkerAndFreesTheJobWithoutAnOutcome
     slow.blockDelay = std::chrono::milliseconds(50);
     server.Serve("/site/index.html", slow);
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.m_strUrl = server.Url("/site/index.html");
     dialog.m_strDestination = m_app.Destination();
     dialog.show();
@@ -361,10 +361,9 @@ TEST_F(MainDlgTest, ClosingDuringARunEndsTheWorkerAndFreesTheJobWithoutAnOutcome
 
     dialog.reject();
     EXPECT_EQ(dialog.m_pJob, nullptr);
-    EXPECT_TRUE(m_app.App().m_bClosing);
-    // The worker is gone: its lock is free.
-    ASSERT_TRUE(m_app.App().m_pWorkerLock->try_acquire());
-    m_app.App().m_pWorkerLock->release();
+    EXPECT_TRUE(m_app.App().IsClosing());
+    // The worker is gone.
+    EXPECT_EQ(dialog.Worker(), nullptr);
     // The end-of-run call that the worker made on its way out changes nothing.
     QApplication::processEvents();
     EXPECT_TRUE(m_app.Boxes().Texts().empty());

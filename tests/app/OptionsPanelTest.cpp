@@ -25,7 +25,7 @@ using Texts = std::vector<std::string>;
 class OptionsHandlersTest : public ::testing::Test
 {
 protected:
-    OptionsHandlersTest() : dialog(&tray, &launcher) {}
+    OptionsHandlersTest() : dialog(test.App(), &tray, &launcher) {}
 
     // Sets an edit's text as typing or pasting would; its change handler runs at once.
     void Type(int nId, const QString& text) { dialog.Item<QLineEdit>(nId)->setText(text); }

@@ -45,7 +45,7 @@ TEST_F(RunControlTest, WholeRunFromTheWindowMirrorsTheSiteShowsProgressAndReport
     m_server.Serve("/site/slow.zip", Slow(zip, 32 * 1024, 150));
 
     const std::string destination = m_app.Destination() + "new/mirror";
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), destination);
     EXPECT_EQ(Text(dialog, IDC_GO), "(&G)连接");
 
@@ -173,7 +173,7 @@ TEST_F(RunControlTest, WholeRunFromTheWindowMirrorsTheSiteShowsProgressAndReport
 TEST_F(RunControlTest, TheFolderPromptAnsweredNoOrFailingToCreateStartsNothing)
 {
     m_server.Serve("/site/index.html", TestResponse::Ok("<p>x</p>"));
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     const std::string declined = m_app.Destination() + "declined/";
     Open(dialog, m_server.Url("/site/index.html"), declined);
     const size_t nTrayCalls = m_tray.Calls().size();
@@ -213,7 +213,7 @@ TEST_F(RunControlTest, StopDuringASlowFileLetsItFinishThenReportsTheUserStop)
     m_server.Serve("/site/index.html", Slow(page, 10 * 1024, 100, "text/html"));
     m_server.Serve("/site/b.html", TestResponse::Ok("<p>b</p>"));
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), m_app.Destination());
     ClickGo(dialog);
     ASSERT_TRUE(m_server.WaitForRequest("/site/index.html"));
@@ -249,7 +249,7 @@ TEST_F(RunControlTest, AFailingSiteReportsFailureAlsoWhenStopWasPressedFirst)
     slowCut.contentLength = 64 * 1024;
     m_server.Serve("/slow/index.html", slowCut);
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/broken/index.html"), m_app.Destination());
     ClickGo(dialog);
     ASSERT_TRUE(WaitForIdle(dialog));
@@ -275,7 +275,7 @@ TEST_F(RunControlTest, ClosingTheWindowDuringARunReportsNoOutcome)
     // A page that trickles in for far longer than the test: only closing ends it.
     m_server.Serve("/site/index.html", Slow(std::string(64 * 1024, 'x'), 256, 50));
 
-    auto pDialog = std::make_unique<CMainDlg>(&m_tray, &m_launcher);
+    auto pDialog = std::make_unique<CMainDlg>(m_app.App(), &m_tray, &m_launcher);
     Open(*pDialog, m_server.Url("/site/index.html"), m_app.Destination());
     ClickGo(*pDialog);
     ASSERT_TRUE(m_server.WaitForRequest("/site/index.html"));
@@ -301,7 +301,7 @@ TEST_F(RunControlTest, ASecondRunInTheSameWindowStartsTheLogAfresh)
     m_server.Serve("/one/index.html", TestResponse::Ok("<p>one</p>"));
     m_server.Serve("/two/page.html", TestResponse::Ok("<p>two</p>"));
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/one/index.html"), m_app.Destination());
     ClickGo(dialog);
     ASSERT_TRUE(WaitForIdle(dialog));

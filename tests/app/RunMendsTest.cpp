@@ -5,7 +5,9 @@
 #include "support/TempDir.h"
 #include "ui/MenuTemplate.h"
 
+#include <QAccessible>
 #include <QMenu>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <future>
@@ -22,7 +24,7 @@ const std::string kVersion = "Harvestly v1.12建造 90";
 TEST_F(RunMendsTest, AnEmptyDestinationIsRefusedWithoutStartingAnything)
 {
     m_server.Serve("/site/index.html", TestResponse::Ok("<p>x</p>"));
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), "");
     const size_t nTrayCalls = m_tray.Calls().size();
 
@@ -52,7 +54,7 @@ TEST_F(RunMendsTest, StopActsAtOnceEvenWhenTheDestinationHasGone)
     const std::string destination = m_app.Destination() + "gone/";
     std::filesystem::create_directory(destination);
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), destination);
     ClickGo(dialog);
     // Once the body has begun the worker has made its folders; moving the destination away leaves
@@ -98,7 +100,7 @@ TEST_F(RunMendsTest, AShortcutOrLogHeaderThatCannotBeWrittenLeavesTheWindowIdle)
     std::filesystem::create_directory(destination + "shortcut.url");
     WriteWholeFile(destination + "error.log", "the last run's log\n");
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), destination);
     ClickGo(dialog);
 
@@ -169,7 +171,7 @@ TEST_F(RunMendsTest, ProgressOfLargeFilesIsComputedIn64BitsAndUnknownLengthsShow
     constexpr std::int64_t kBigSize = 24'000'000;
     m_server.Serve("/site/big.bin", Slow(std::string(kBigSize, 'b'), 22'000'000, 1500));
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     Open(dialog, m_server.Url("/site/index.html"), m_app.Destination());
     ClickGo(dialog);
 
@@ -198,4 +200,131 @@ TEST_F(RunMendsTest, ProgressOfLargeFilesIsComputedIn64BitsAndUnknownLengthsShow
     ASSERT_TRUE(WaitForIdle(dialog));
     EXPECT_EQ(m_app.Boxes().Texts(), std::vector<std::string>{"Site processed."});
     EXPECT_EQ(std::filesystem::file_size(m_app.Destination() + "big.bin"), std::uintmax_t(kBigSize));
+}
+
+TEST_F(RunMendsTest, BehindTheOutcomeBoxTheRunIsOverAndGoWaitsForTheBox)
+{
+    struct Case
+    {
+        const char* target;
+        const char* boxText;
+        const char* logLine;
+    };
+    const Case cases[] = {
+        {"/site/index.html", "Site processed.", "Site processing complete."},
+        {"/site/missing.html", "Site processing failed.", "Site processing failed."},
+    };
+    m_server.Serve("/site/index.html", TestResponse::Ok("<p>no links</p>", "text/html"));
+
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
+    for (const Case& test : cases)
+    {
+        struct Behind
+        {
+            int nBoxes = 0;
+            std::string goCaption;
+            bool bGoEnabled = true;
+            bool bJobHeld = true;
+            bool bTrayStopOffered = true;
+            bool bLogged = false;
+        } behind;
+        m_app.Boxes().Clear();
+        m_app.Boxes().WhileShown(
+            [&](const MessageRequest& request)
+            {
+                if (request.text != test.boxText)
+                    return;
+                ++behind.nBoxes;
+                behind.goCaption = Text(dialog, IDC_GO);
+                behind.bGoEnabled = dialog.GetDlgItem(IDC_GO)->isEnabled();
+                behind.bJobHeld = dialog.m_pJob != nullptr;
+                behind.bLogged = LogMessages().back() == test.logLine;
+                const std::unique_ptr<QMenu> pMenu = dialog.CreateTrayMenu();
+                QAction* pStop = FindMenuItem(*pMenu, ID_TRAY_STOP);
+                behind.bTrayStopOffered = pStop->isEnabled();
+                // A screen reader presses the button behind the box; the tray's Stop and the
+                // handler itself are tried as well.
+                QAccessible::queryAccessibleInterface(dialog.GetDlgItem(IDC_GO))
+                    ->actionInterface()
+                    ->doAction(QAccessibleActionInterface::pressAction());
+                pStop->trigger();
+                dialog.OnGo();
+            });
+        Open(dialog, m_server.Url(test.target), m_app.Destination());
+        ClickGo(dialog);
+        ASSERT_TRUE(WaitForIdle(dialog)) << test.target;
+        m_app.Boxes().WhileShown({});
+
+        EXPECT_EQ(behind.nBoxes, 1) << test.target;
+        EXPECT_EQ(behind.goCaption, "&Go") << test.target;
+        EXPECT_FALSE(behind.bGoEnabled) << test.target;
+        EXPECT_FALSE(behind.bJobHeld) << test.target;
+        EXPECT_FALSE(behind.bTrayStopOffered) << test.target;
+        EXPECT_TRUE(behind.bLogged) << "the outcome line is in the log before the box";
+        EXPECT_EQ(m_app.Boxes().Texts(), std::vector<std::string>{test.boxText});
+        const std::vector<std::string> messages = LogMessages();
+        EXPECT_EQ(std::count(messages.begin(), messages.end(), test.logLine), 1) << test.target;
+        EXPECT_EQ(m_server.CountOf(test.target), 1u);
+        ExpectIdleWindow(dialog, "&Go");
+        m_server.ClearLog();
+    }
+}
+
+TEST_F(RunMendsTest, ADestinationThatIsNoFolderIsNamedAndNotOfferedForCreation)
+{
+    const std::string file = m_app.Destination() + "a-file";
+    WriteWholeFile(file, "not a folder");
+    struct Case
+    {
+        std::string typed;
+        std::string boxText;
+    };
+    const Case cases[] = {
+        {"", "Please enter a destination folder."},
+        {file, "Destination [" + file + "] is a file, not a folder."},
+        {file + "/", "Destination [" + file + "/] is a file, not a folder."},
+    };
+    m_server.Serve("/site/index.html", TestResponse::Ok("<p>x</p>"));
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
+    for (const Case& test : cases)
+    {
+        m_app.Boxes().Clear();
+        m_app.Boxes().ScriptAnswer(MsgAnswer::Yes);
+        Open(dialog, m_server.Url("/site/index.html"), test.typed);
+        ClickGo(dialog);
+        EXPECT_EQ(m_app.Boxes().Texts(), std::vector<std::string>{test.boxText}) << test.typed;
+        EXPECT_EQ(ReadWholeFile(file), "not a folder");
+        ExpectIdleWindow(dialog, "(&G)连接");
+    }
+    QTest::qWait(100);
+    EXPECT_TRUE(m_server.Targets().empty());
+}
+
+TEST_F(RunMendsTest, TheCountsAreAnnouncedWithTheirNumbers)
+{
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
+    dialog.show();
+    CProgressDisplay display(dialog);
+    const auto announced = [&](int nId)
+    {
+        return QAccessible::queryAccessibleInterface(dialog.GetDlgItem(nId))
+            ->text(QAccessible::Name)
+            .toStdString();
+    };
+
+    display.Reset();
+    EXPECT_EQ(announced(IDC_PROCESSED), "过程 0");
+    EXPECT_EQ(announced(IDC_PENDING), "未决的 0");
+    const std::pair<long, long> counts[] = {{12, 3}, {12, 0}, {4096, 17}};
+    for (const auto& [nProcessed, nPending] : counts)
+    {
+        CrawlProgress progress;
+        progress.nProcessed = nProcessed;
+        progress.nPending = nPending;
+        display.Show(progress);
+        EXPECT_EQ(Text(dialog, IDC_PROCESSED), std::to_string(nProcessed));
+        EXPECT_EQ(announced(IDC_PROCESSED), "过程 " + std::to_string(nProcessed));
+        EXPECT_EQ(announced(IDC_PENDING), "未决的 " + std::to_string(nPending));
+    }
+    dialog.reject();
 }

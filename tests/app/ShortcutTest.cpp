@@ -19,7 +19,7 @@ class ShortcutTest : public ::testing::Test
 protected:
     CMainDlg& NewDialog()
     {
-        m_pDialog = std::make_unique<CMainDlg>(&m_tray, &m_launcher);
+        m_pDialog = std::make_unique<CMainDlg>(m_app.App(), &m_tray, &m_launcher);
         return *m_pDialog;
     }
 

@@ -94,7 +94,7 @@ TEST_F(WindowUseTest, EscPressesExitOnlyWhileExitIsEnabled)
 {
     ServeTrickle("/site/index.html");
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     StartRun(dialog, "/site/index.html");
     ASSERT_FALSE(dialog.GetDlgItem(IDC_EXIT)->isEnabled());
 
@@ -105,7 +105,7 @@ TEST_F(WindowUseTest, EscPressesExitOnlyWhileExitIsEnabled)
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.m_bRunning);
     EXPECT_NE(dialog.m_pJob, nullptr);
-    EXPECT_FALSE(m_app.App().m_bClosing);
+    EXPECT_FALSE(m_app.App().IsClosing());
 
     dialog.Item<QPushButton>(IDC_GO)->click();
     ASSERT_TRUE(WaitForIdle(dialog));
@@ -117,12 +117,12 @@ TEST_F(WindowUseTest, EscPressesExitOnlyWhileExitIsEnabled)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_strUrl, "http://typed.example/");
-    EXPECT_TRUE(m_app.App().m_bClosing);
+    EXPECT_TRUE(m_app.App().IsClosing());
 }
 
 TEST_F(WindowUseTest, ReadOnlyFieldsShowTheStartOfTheirText)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     const QString strLong = QStringLiteral("149000.0 of 204800.0k (72.8%) and a tail long enough to scroll");
     for (int nId : {IDC_CURRENT, IDC_FILE_PROGRESS, IDC_RATE})
@@ -146,7 +146,7 @@ TEST_F(WindowUseTest, StopTakesTheFocusAwayWithoutSelectingAField)
 {
     ServeTrickle("/site/index.html");
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     StartRun(dialog, "/site/index.html");
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
@@ -176,7 +176,7 @@ TEST_F(WindowUseTest, StopPressedAfterRunReturnedKeepsTheRunsOwnOutcome)
                        return TestResponse::Ok("<html>no links</html>", "text/html");
                    });
 
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     CReturnWatch watch(dialog);
     dialog.m_strUrl = m_server.Url("/site/index.html");
     dialog.m_strDestination = m_app.Destination();
@@ -230,7 +230,7 @@ TEST_F(WindowUseTest, StopPressedAfterRunReturnedKeepsTheRunsOwnOutcome)
 
 TEST_F(WindowUseTest, AccessibilityActionsDoWhatAClickDoes)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
 
     // The Options button's toggle opens the panel and reads the store, as a click does.
@@ -266,7 +266,7 @@ TEST_F(WindowUseTest, AccessibilityActionsDoWhatAClickDoes)
     dialog.reject();
 
     // The About box's first label is announced with the version text it shows.
-    CAboutDlg about(m_launcher);
+    CAboutDlg about(m_app.App(), m_launcher);
     about.show();
     EXPECT_EQ(AccessibleName(about.GetDlgItem(IDC_VERSION_TEXT)).toStdString(), "Harvestly v1.12建造 90");
     about.reject();

@@ -105,7 +105,7 @@ TEST(CliOptions, RefusesBadUsageWithOneLine)
 
 TEST(ProgressLine, ShowsPercentOnlyWhenTheLengthIsKnownAndCutsAtCharacters)
 {
-    ProgressSnapshot progress;
+    CrawlProgress progress;
     progress.strCurrentUrl = "http://host/a/big.zip";
     progress.nBytesReceived = 3LL * 1024 * 1024 * 1024; // beyond 32 bits
     progress.nBytesExpected = 6LL * 1024 * 1024 * 1024;

@@ -45,7 +45,7 @@ protected:
 
     CTestApp app;
     CTestHttpServer server;
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
 };
 
 TEST_F(CrawlLoopTest, PagesGoBreadthFirstAndTheirFilesRightAfterThemInReverse)
@@ -378,7 +378,7 @@ TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndTakesNoFurtherAddress)
     server.Serve("/a/index.html", TestResponse::Ok(page));
     TestResponse slow = TestResponse::Ok(std::string(256 * 100, 's'), "application/octet-stream");
     slow.blockDelay = std::chrono::milliseconds(10);
-    slow.afterFirstBlock = [this] { app.App().m_bClosing = true; };
+    slow.afterFirstBlock = [this] { app.App().SetClosing(true); };
     server.Serve("/a/slow.bin", slow);
     app.StoreDword(kValueRetries, 3);
 
@@ -386,7 +386,7 @@ TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndTakesNoFurtherAddress)
     {
         server.ClearLog();
         std::filesystem::remove(app.Destination() + "index.html");
-        app.App().m_bClosing = false;
+        app.App().SetClosing(false);
         app.StoreDword(kValueContinueOnError, bContinue ? 1 : 0);
         auto pJob = MakeJob("/a/index.html");
         EXPECT_EQ(runner.Run(*pJob), std::optional<bool>(false));
@@ -396,7 +396,7 @@ TEST_F(CrawlLoopTest, ClosingCutsTheTransferAndTakesNoFurtherAddress)
         EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{"index.html"})) << bContinue;
         EXPECT_FALSE(FileSystem::Exists(app.Destination() + "f0")) << bContinue;
     }
-    app.App().m_bClosing = false;
+    app.App().SetClosing(false);
 }
 
 TEST_F(CrawlLoopTest, ARerunOverAMirrorResolvesRootRelativeLinksFromTheStart)
@@ -469,7 +469,7 @@ TEST(CrawlLoopIpv6, AnIpv6LiteralWithAPortConnects)
 {
     CTestApp app;
     CTestHttpServer server(Loopback::V6);
-    CCrawlRunner runner(app);
+    CCrawlRunner runner;
     const std::string absolute = server.Url("/a/c.gif");
     server.Serve("/a/index.html", TestResponse::Ok(Links({"b.html", absolute.c_str()})));
     server.Serve("/a/b.html", TestResponse::Ok(Links({})));

@@ -54,10 +54,7 @@ private:
 class CCrawlRunner
 {
 public:
-    explicit CCrawlRunner(CTestApp& app) : m_app(app)
-    {
-        m_pThread = CInternetThread::Create(*app.App().m_pWorkerLock);
-    }
+    CCrawlRunner() : m_pThread(CInternetThread::Create()) {}
 
     ~CCrawlRunner()
     {
@@ -83,7 +80,6 @@ public:
     CDoneRecorder& Owner() { return m_owner; }
 
 private:
-    CTestApp& m_app;
     CDoneRecorder m_owner;
     std::unique_ptr<CInternetThread> m_pThread;
 };

@@ -40,7 +40,7 @@ protected:
     CScopedEnv trust;
     CTestApp app;
     CTestHttpServer plain;
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
     std::string startUrl;
 };
 

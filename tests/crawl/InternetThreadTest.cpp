@@ -6,15 +6,12 @@
 namespace
 {
 
-TEST(InternetThread, HoldsTheWorkerLockForItsLifeAndReportsEachRun)
+TEST(InternetThread, OneWorkerServesEachRunAndReportsIt)
 {
     CTestApp app;
     CTestHttpServer server;
-    std::binary_semaphore& lock = *app.App().m_pWorkerLock;
-
-    std::unique_ptr<CInternetThread> pThread = CInternetThread::Create(lock);
+    std::unique_ptr<CInternetThread> pThread = CInternetThread::Create();
     ASSERT_NE(pThread, nullptr);
-    EXPECT_FALSE(lock.try_acquire());
 
     // A start page that is stored: Run gives true.
     server.Serve("/a/index.html", TestResponse::Ok("<html></html>"));
@@ -34,11 +31,49 @@ TEST(InternetThread, HoldsTheWorkerLockForItsLifeAndReportsEachRun)
     pThread->PostThreadMessage(TM_RUNJOB);
     EXPECT_EQ(refused.Wait(), std::optional<bool>(false));
     EXPECT_EQ(refused.ThreadId(), found.ThreadId());
-    EXPECT_FALSE(lock.try_acquire());
 
-    pThread->PostThreadMessage(TM_ENDTHREAD);
-    EXPECT_TRUE(lock.try_acquire_for(std::chrono::seconds(5)));
-    lock.release();
+    // Once ended, the worker takes no further run; ending again changes nothing.
+    pThread->End();
+    CDoneRecorder late;
+    pThread->SetOwner(&late);
+    pThread->PostThreadMessage(TM_RUNJOB);
+    pThread->End();
+    EXPECT_EQ(late.Wait(std::chrono::milliseconds(200)), std::nullopt);
+}
+
+TEST(InternetThread, EndDuringARunReturnsOnlyAfterTheRunHasBeenReported)
+{
+    CTestApp app;
+    CTestHttpServer server;
+    // A page that trickles in for far longer than the test: only the closing flag ends it.
+    TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
+    slow.blockBytes = 256;
+    slow.blockDelay = std::chrono::milliseconds(50);
+    server.Serve("/a/index.html", slow);
+
+    for (bool bFreeAtOnce : {false, true})
+    {
+        std::unique_ptr<CInternetThread> pThread = CInternetThread::Create();
+        ASSERT_NE(pThread, nullptr);
+        CDoneRecorder owner;
+        CCrawlJob job(app.App(), app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "",
+                      true);
+        pThread->SetJob(&job);
+        pThread->SetOwner(&owner);
+        pThread->PostThreadMessage(TM_RUNJOB);
+        ASSERT_TRUE(server.WaitForRequest("/a/index.html"));
+
+        app.App().SetClosing(true);
+        // The owner frees the object at once, or ends it first: either way the join has waited
+        // for the run, so the job and the owner may go right after.
+        if (bFreeAtOnce)
+            pThread.reset();
+        else
+            pThread->End();
+        EXPECT_EQ(owner.Wait(std::chrono::milliseconds(0)), std::optional<bool>(false)) << bFreeAtOnce;
+        app.App().SetClosing(false);
+        server.ClearLog();
+    }
 }
 
 } // namespace

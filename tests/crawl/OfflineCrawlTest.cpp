@@ -64,7 +64,7 @@ protected:
 
     CTestApp app;
     CTestHttpServer server;
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
 };
 
 TEST_F(OfflineCrawlTest, StoredPagesLeadToTheirFilesAndTheRestToTheirAddresses)

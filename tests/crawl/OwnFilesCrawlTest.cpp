@@ -20,7 +20,7 @@ size_t Count(const std::string& text, const std::string& part)
 TEST(OwnFilesCrawl, NoAddressIsStoredOverTheRunsOwnFilesWhateverTheModeOrTheStart)
 {
     CTestApp app;
-    CCrawlRunner runner(app);
+    CCrawlRunner runner;
     CTestHttpServer server;
     const std::string dest = app.Destination();
     server.Serve("/a/index.html",

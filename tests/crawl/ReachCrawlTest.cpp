@@ -29,7 +29,7 @@ protected:
     CTestApp app;
     std::vector<std::unique_ptr<CTempDir>> folders;
     CTestHttpServer server;
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
 };
 
 TEST_F(ReachCrawlTest, PagesWithACharsetAreReadOnlyWhenAskedFor)

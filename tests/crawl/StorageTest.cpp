@@ -399,10 +399,10 @@ TEST_F(StorageTest, ClosingEndsATransferAfterItsBlock)
         slow.blockDelay = std::chrono::milliseconds(10);
         slow.bNoLength = !bKnownLength;
         // The window closes while the transfer is under way.
-        slow.afterFirstBlock = [this] { app.App().m_bClosing = true; };
+        slow.afterFirstBlock = [this] { app.App().SetClosing(true); };
         const std::string path = bKnownLength ? "/a/known.bin" : "/a/unknown.bin";
         server.Serve(path, slow);
-        app.App().m_bClosing = false;
+        app.App().SetClosing(false);
         auto pFetcher = MakeFetcher();
 
         const Outcome outcome = Fetch(*pFetcher, path);
@@ -412,7 +412,7 @@ TEST_F(StorageTest, ClosingEndsATransferAfterItsBlock)
         EXPECT_EQ(outcome.strError, "File not complete, deleting [" + Local(path.substr(3)) + "]");
         EXPECT_EQ(FilesIn(app.Destination()), (std::set<std::string>{})) << bKnownLength;
     }
-    app.App().m_bClosing = false;
+    app.App().SetClosing(false);
 }
 
 TEST_F(StorageTest, AStoredPageIsHeldInMemoryExactlyAsWrittenAndOnlyThen)
@@ -463,7 +463,7 @@ TEST_F(StorageTest, ClosingDoesNotWaitForAServerThatKeepsTheAnswerBack)
                  [this, released, pHolding](const TestRequest&)
                  {
                      *pHolding = true;
-                     app.App().m_bClosing = true;
+                     app.App().SetClosing(true);
                      released.wait_for(std::chrono::seconds(10));
                      *pHolding = false;
                      return TestResponse::Ok("late");
@@ -473,7 +473,7 @@ TEST_F(StorageTest, ClosingDoesNotWaitForAServerThatKeepsTheAnswerBack)
     const Outcome outcome = Fetch(*pFetcher, "/a/held.html");
     const bool bReturnedWhileHeld = *pHolding;
     fetched.set_value();
-    app.App().m_bClosing = false;
+    app.App().SetClosing(false);
 
     EXPECT_TRUE(bReturnedWhileHeld);
     EXPECT_FALSE(outcome.bOk);

@@ -52,4 +52,47 @@ TEST(AsciiText, ChangesCaseOfAsciiLettersOnlyAndKeepsUtf8Whole)
     EXPECT_FALSE(AsciiText::IsAlnum('\xE6'));
 }
 
+TEST(PathParts, FolderNamesEndWithOneSlashAndPageNamesAreKnownByTheirExtension)
+{
+    const std::pair<const char*, const char*> folders[] = {
+        {"", "/"},
+        {"/", "/"},
+        {"/home/a", "/home/a/"},
+        {"/home/a/", "/home/a/"},
+        {"http://host/a//", "http://host/a//"},
+        {"C:\\dir", "C:\\dir/"},
+    };
+    for (const auto& [path, folder] : folders)
+    {
+        std::string text = path;
+        PathParts::AddFinalSlash(text);
+        EXPECT_EQ(text, folder) << path;
+    }
+
+    const std::pair<const char*, bool> names[] = {
+        {"a.htm", true},   {"a.html", true}, {"a.shtml", true}, {"http://h/x.htm?q", true},
+        {"a.HTML", false}, {"a.txt", false}, {"htm", false},    {"http://h/shtml/", false},
+        {"a.sht", false},  {"", false},
+    };
+    for (const auto& [name, bHtml] : names)
+        EXPECT_EQ(PathParts::NamesHtml(name), bHtml) << name;
+}
+
+TEST(AsciiText, TrimTakesOnlyBlanksFromBothEnds)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ""},
+        {" \t\r\n", ""},
+        {"  a b  ", "a b"},
+        {"\va\f", "a"},
+        {"x", "x"},
+        {"\xC2\xA0"
+         "a",
+         "\xC2\xA0"
+         "a"},
+    };
+    for (const auto& [text, trimmed] : cases)
+        EXPECT_EQ(AsciiText::Trim(text), trimmed) << text;
+}
+
 } // namespace

@@ -37,7 +37,7 @@ TEST(ErrorLog, EachEntryIsOneStampedLine)
     EXPECT_EQ(lines[0].substr(19), " : first");
     EXPECT_EQ(lines[1].substr(19), " : ") << "an empty message ends with the separator";
     EXPECT_EQ(lines[2].substr(19), " : Link not found: /a/x.html");
-    EXPECT_EQ(test.App().m_strLogPath, test.Destination() + "error.log");
+    EXPECT_EQ(test.App().GetLogPath(), test.Destination() + "error.log");
 }
 
 TEST(ErrorLog, ANewSessionTruncatesTheLogOfTheLastRun)
@@ -58,13 +58,13 @@ TEST(ErrorLog, LaterEntriesStayInTheFolderTheRunStartedIn)
     test.App().WriteErrorLog("header", true);
     CTestFrontEnd moved;
     moved.m_strDestination = other.Path();
-    test.App().m_pMainDlg = &moved;
+    test.App().SetFrontEnd(&moved);
     test.App().WriteErrorLog("during the run", false);
     EXPECT_EQ(Lines(test.LogText()).size(), 2u);
     EXPECT_FALSE(FileSystem::Exists(other / "error.log"));
     test.App().WriteErrorLog("next run", true);
     EXPECT_TRUE(FileSystem::Exists(other / "error.log"));
-    test.App().m_pMainDlg = nullptr;
+    test.App().SetFrontEnd(nullptr);
 }
 
 TEST(ErrorLog, AnUnwritableFolderShowsTheCreationMessageForEveryEntry)
@@ -72,7 +72,7 @@ TEST(ErrorLog, AnUnwritableFolderShowsTheCreationMessageForEveryEntry)
     CTestApp test;
     CTestFrontEnd missing;
     missing.m_strDestination = test.Destination() + "no/such/folder/";
-    test.App().m_pMainDlg = &missing;
+    test.App().SetFrontEnd(&missing);
 
     test.App().WriteErrorLog("header", true);
     test.App().WriteErrorLog("error one", false);
@@ -86,7 +86,7 @@ TEST(ErrorLog, AnUnwritableFolderShowsTheCreationMessageForEveryEntry)
         EXPECT_EQ(box.icon, MsgIcon::Exclamation);
         EXPECT_EQ(box.caption, "harvestly-test");
     }
-    test.App().m_pMainDlg = nullptr;
+    test.App().SetFrontEnd(nullptr);
 }
 
 TEST(ErrorLog, ALinkOrFifoAtTheLogsNameIsNeitherFollowedNorWaitedFor)

@@ -6,15 +6,27 @@
 namespace
 {
 
-TEST(MainApp, BuildsTheVersionTextAndIsReachableFromAnywhere)
+TEST(MainApp, BuildsTheVersionTextAndStartsNotClosing)
 {
     CTestApp test;
     EXPECT_EQ(test.App().GetVersionText(), "Harvestly v1.12建造 90");
-    EXPECT_EQ(CMainApp::Instance(), &test.App());
-    ASSERT_NE(test.App().m_pWorkerLock, nullptr);
-    EXPECT_TRUE(test.App().m_pWorkerLock->try_acquire()) << "the worker lock starts free";
-    test.App().m_pWorkerLock->release();
-    EXPECT_FALSE(test.App().m_bClosing);
+    EXPECT_FALSE(test.App().IsClosing());
+    test.App().SetClosing(true);
+    EXPECT_TRUE(test.App().IsClosing());
+    EXPECT_TRUE(test.App().ClosingFlag().load());
+}
+
+TEST(MainApp, AFrontEndThatGoesClearsOnlyItself)
+{
+    CTestApp test;
+    CTestFrontEnd first;
+    CTestFrontEnd second;
+    test.App().SetFrontEnd(&first);
+    test.App().SetFrontEnd(&second);
+    test.App().ClearFrontEnd(&first);
+    EXPECT_EQ(test.App().GetFrontEnd(), &second);
+    test.App().ClearFrontEnd(&second);
+    EXPECT_EQ(test.App().GetFrontEnd(), nullptr);
 }
 
 TEST(MainApp, KeepsItsStringTable)
@@ -29,10 +41,11 @@ TEST(MainApp, MessageBoxesWithoutACaptionCarryTheApplicationName)
 {
     CTestApp test;
     test.Boxes().ScriptAnswer(MsgAnswer::Yes);
-    EXPECT_EQ(ShowMessageBox("Question?", MsgButtons::YesNo, MsgIcon::Question, "Create directory"),
+    CMainApp& app = test.App();
+    EXPECT_EQ(app.MessageBox("Question?", MsgButtons::YesNo, MsgIcon::Question, "Create directory"),
               MsgAnswer::Yes);
-    EXPECT_EQ(ShowMessageBox("Plain"), MsgAnswer::Ok);
-    EXPECT_EQ(ShowMessageBox("Unscripted?", MsgButtons::YesNo), MsgAnswer::No);
+    EXPECT_EQ(app.MessageBox("Plain", MsgButtons::Ok, MsgIcon::None, {}), MsgAnswer::Ok);
+    EXPECT_EQ(app.MessageBox("Unscripted?", MsgButtons::YesNo, MsgIcon::None, {}), MsgAnswer::No);
 
     const auto shown = test.Boxes().Shown();
     ASSERT_EQ(shown.size(), 3u);

@@ -48,12 +48,24 @@ TEST(RunPath, TheDestinationGetsItsSlashAndIsCreatedOnlyWhenTheFrontEndAgrees)
     WriteWholeFile(test.Destination() + "blocker", "");
     std::string strBlocked = test.Destination() + "blocker/x";
     EXPECT_EQ(RunPath::CheckDestination(strBlocked, [] { return true; }), RunPath::Destination::CannotCreate);
+
+    // A file is named as a file, with or without a final '/', and nobody is asked to create it.
+    for (const std::string& typed : {test.Destination() + "blocker", test.Destination() + "blocker/"})
+    {
+        std::string strFile = typed;
+        EXPECT_EQ(RunPath::CheckDestination(strFile, [&] { return ++nAsked, true; }),
+                  RunPath::Destination::NotAFolder)
+            << typed;
+        EXPECT_EQ(strFile, typed);
+    }
+    EXPECT_EQ(nAsked, 2);
+    EXPECT_FALSE(FileSystem::IsDirectory(test.Destination() + "blocker"));
 }
 
 TEST(RunPath, StartWritesTheRecordsAppliesTheEditsAndHandsTheJobOver)
 {
     CTestApp test;
-    std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);
+    std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create();
     ASSERT_TRUE(pWorker);
 
     CEndRecorder refused;
@@ -91,7 +103,7 @@ TEST(RunPath, AnythingButAPlainFileAtTheLogsNameStopsTheRunBeforeAnythingIsWritt
         CTestApp test;
         CTempDir outside;
         Plant(kind, test.Destination() + "error.log", outside / "target");
-        std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create(*test.App().m_pWorkerLock);
+        std::unique_ptr<CInternetThread> pWorker = CInternetThread::Create();
         ASSERT_TRUE(pWorker);
 
         CEndRecorder owner;

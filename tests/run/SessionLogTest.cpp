@@ -30,11 +30,11 @@ TEST(SessionLog, HeaderReportsALogThatCannotBeWritten)
     CTestApp test;
     CTestFrontEnd missing;
     missing.m_strDestination = test.Destination() + "missing/";
-    test.App().m_pMainDlg = &missing;
+    test.App().SetFrontEnd(&missing);
     EXPECT_FALSE(SessionLog::WriteHeader(test.App(), "http://host/", missing.m_strDestination));
     EXPECT_EQ(test.Boxes().Texts(),
               std::vector<std::string>{"Error creating logfile, processing will stop."});
-    test.App().m_pMainDlg = nullptr;
+    test.App().SetFrontEnd(nullptr);
 }
 
 TEST(SessionLog, OutcomeLinePrefersFailureOverAUserStop)

@@ -2,8 +2,15 @@
 
 MsgAnswer CMessageBoxRecorder::Present(const MessageRequest& request)
 {
+    std::function<void(const MessageRequest&)> whileShown;
+    {
+        std::lock_guard lock(m_mutex);
+        m_shown.push_back(request);
+        whileShown = m_whileShown;
+    }
+    if (whileShown)
+        whileShown(request);
     std::lock_guard lock(m_mutex);
-    m_shown.push_back(request);
     if (request.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
     if (m_answers.empty())
@@ -11,6 +18,12 @@ MsgAnswer CMessageBoxRecorder::Present(const MessageRequest& request)
     const MsgAnswer answer = m_answers.front();
     m_answers.pop_front();
     return answer;
+}
+
+void CMessageBoxRecorder::WhileShown(std::function<void(const MessageRequest&)> whileShown)
+{
+    std::lock_guard lock(m_mutex);
+    m_whileShown = std::move(whileShown);
 }
 
 void CMessageBoxRecorder::ScriptAnswer(MsgAnswer answer)

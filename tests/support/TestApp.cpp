@@ -8,16 +8,16 @@
 CTestApp::CTestApp() : m_configHome("XDG_CONFIG_HOME", m_config.Path()), m_app("harvestly-test")
 {
     m_app.SetMessagePresenter(&m_boxes);
-    if (!m_app.InitInstance())
+    if (!m_app.Initialize())
         throw std::runtime_error("the application object did not start");
     m_frontEnd.m_strDestination = m_dest.Path();
-    m_app.m_pMainDlg = &m_frontEnd;
+    m_app.SetFrontEnd(&m_frontEnd);
 }
 
 CTestApp::~CTestApp()
 {
     m_app.SetMessagePresenter(nullptr);
-    m_app.m_pMainDlg = nullptr;
+    m_app.SetFrontEnd(nullptr);
 }
 
 std::string CTestApp::LogText() const

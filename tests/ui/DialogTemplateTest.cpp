@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -176,7 +177,7 @@ TEST(DialogTemplateParseTest, RefusesMalformedTemplates)
 
 TEST_F(DialogTemplateTest, MainWindowHasEveryControlWithItsKindTextAndState)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     EXPECT_EQ(dialog.Template().size, QSize(330, 167));
     EXPECT_EQ(dialog.Template().controls.size(), std::size(kMainControls));
@@ -210,7 +211,7 @@ TEST_F(DialogTemplateTest, MainWindowHasEveryControlWithItsKindTextAndState)
 
 TEST_F(DialogTemplateTest, ControlsSitAtTheirRectanglesInDialogUnits)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     const CDialogUnits& units = dialog.Units();
     EXPECT_EQ(dialog.GetDlgItem(IDC_URL)->geometry(), units.ToPixels(QRect(51, 7, 253, 12)));
     EXPECT_EQ(dialog.GetDlgItem(IDC_GO)->geometry(), units.ToPixels(QRect(7, 50, 50, 14)));
@@ -244,7 +245,7 @@ static std::vector<int> InkedColumns(const QImage& image)
 
 TEST_F(DialogTemplateTest, CheckBoxLabelsAreWholeAndAlignedAsTheirTemplatesSay)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     dialog.show();
     dialog.Item<QPushButton>(IDC_OPTIONS)->click();
     // No label is clipped: each check box is at least as wide as its text needs.
@@ -281,7 +282,7 @@ TEST_F(DialogTemplateTest, CheckBoxLabelsAreWholeAndAlignedAsTheirTemplatesSay)
 
 TEST_F(DialogTemplateTest, InputsHaveTheirLabelsAsBuddiesAndAccessibleNames)
 {
-    CMainDlg dialog(&m_tray, &m_launcher);
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
     const std::pair<int, int> kBuddies[] = {{1004, 1001}, {1003, 1002}, {1006, 1008}, {1007, 1009},
                                             {1012, 1011}, {1019, 1020}, {1033, 1026}, {1055, 1056}};
     for (const auto& [nLabel, nInput] : kBuddies)
@@ -300,7 +301,7 @@ TEST_F(DialogTemplateTest, InputsHaveTheirLabelsAsBuddiesAndAccessibleNames)
 
 TEST_F(DialogTemplateTest, AboutBoxShowsTheVersionTextAndItsLinks)
 {
-    CAboutDlg about(m_launcher);
+    CAboutDlg about(m_app.App(), m_launcher);
     EXPECT_EQ(about.GetDlgItemText(IDC_VERSION_TEXT), "AppName这里");
     about.show();
     EXPECT_EQ(about.GetDlgItemText(IDC_VERSION_TEXT).toStdString(), "Harvestly v1.12建造 90");
@@ -311,4 +312,53 @@ TEST_F(DialogTemplateTest, AboutBoxShowsTheVersionTextAndItsLinks)
               about.Units().ToPixels(QRect(40, 39, 69, 8)).topLeft());
     EXPECT_TRUE(about.GetDlgItemText(IDC_ABOUT_WEB_LINK).startsWith("http://"));
     about.reject();
+}
+
+namespace
+{
+
+// Counts its set-ups and notes whether it was already on screen at the first.
+class CCountingDialog : public CTemplateDialog
+{
+public:
+    CCountingDialog() : CTemplateDialog(IDD_ABOUTBOX) {}
+
+    bool OnInitDialog() override
+    {
+        if (m_nSetUps++ == 0)
+            m_bVisibleAtSetUp = isVisible();
+        SetDlgItemText(IDC_VERSION_TEXT, QString::number(m_nSetUps));
+        return true;
+    }
+
+    int m_nSetUps = 0;
+    bool m_bVisibleAtSetUp = true;
+};
+
+} // namespace
+
+TEST(TemplateDialogTest, EachDialogIsSetUpOnceBeforeItFirstAppears)
+{
+    // Shown and hidden twice, or run modally twice: set up before the first showing only.
+    for (bool bModal : {false, true})
+    {
+        CCountingDialog dialog;
+        EXPECT_EQ(dialog.m_nSetUps, 0) << "nothing is set up before the dialog is shown";
+        for (int nShown = 0; nShown < 2; ++nShown)
+        {
+            if (bModal)
+            {
+                QTimer::singleShot(0, &dialog, &QDialog::reject);
+                dialog.exec();
+            }
+            else
+            {
+                dialog.show();
+                dialog.hide();
+            }
+        }
+        EXPECT_EQ(dialog.m_nSetUps, 1) << bModal;
+        EXPECT_FALSE(dialog.m_bVisibleAtSetUp) << bModal;
+        EXPECT_EQ(dialog.GetDlgItemText(IDC_VERSION_TEXT), "1") << bModal;
+    }
 }

@@ -80,7 +80,7 @@ TEST(FolderBrowserTest, BrowseButtonPutsTheChosenFolderIntoTheDestination)
     CTrayShellRecorder tray;
     CShellLauncherRecorder launcher;
     CTempDir dir;
-    CMainDlg dialog(&tray, &launcher);
+    CMainDlg dialog(app.App(), &tray, &launcher);
     dialog.show();
     dialog.SetDlgItemText(IDC_DESTINATION, QString::fromStdString(dir.Path()));
     dialog.SetDlgItemText(IDC_URL, "http://typed/");

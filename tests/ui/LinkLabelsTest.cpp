@@ -37,7 +37,7 @@ TEST(LinkLabelsTest, MainWindowLabelsTurnWhiteUnderThePointerAndOpenTheirTargets
     CTestApp app;
     CTrayShellRecorder tray;
     CShellLauncherRecorder launcher;
-    CMainDlg dialog(&tray, &launcher);
+    CMainDlg dialog(app.App(), &tray, &launcher);
     dialog.show();
     const QColor blue(0, 0, 255);
     const QColor white(255, 255, 255);
@@ -68,7 +68,7 @@ TEST(LinkLabelsTest, AboutBoxWebLabelOpensItsOwnTextAndHoverIsClearedOnOpening)
 {
     CTestApp app;
     CShellLauncherRecorder launcher;
-    CAboutDlg about(launcher);
+    CAboutDlg about(app.App(), launcher);
     about.LinkLabels().OnMouseMove(CentreOf(about, IDC_ABOUT_MAIL_LINK));
     EXPECT_TRUE(about.LinkLabels().IsMailHover());
     about.show();

@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
     CTrayShellRecorder tray;
     CShellLauncherRecorder launcher;
     {
-        CMainDlg dialog(&tray, &launcher);
+        CMainDlg dialog(app.App(), &tray, &launcher);
         dialog.m_strUrl = "http://www.example.com/docs/guide/";
         dialog.m_strDestination = "/home/user/mirrors/guide/";
         dialog.show();
@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
         ShowRunning(dialog);
         Save(dialog, folder + "/main-window-running.png");
 
-        CAboutDlg about(launcher, &dialog);
+        CAboutDlg about(app.App(), launcher, &dialog);
         about.show();
         Save(about, folder + "/about-box.png");
         about.hide();
