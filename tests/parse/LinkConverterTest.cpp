@@ -159,6 +159,24 @@ TEST(LinkConverter, EachValueLeadsToItsFileOrToItsAddress)
         const LinkSite site{0, 0, c.address, c.bCut};
         EXPECT_EQ(converter.NewValue(c.raw, site, kPage, "/m/guide/"), c.expected) << c.raw;
     }
+
+    // A page whose address has no .htm: the crawl read its values against a folder of its own
+    // name, a browser against the page's folder; the file the browser asks for is what counts.
+    const char* kScript = "http://host/docs/guide/list.php";
+    const struct
+    {
+        const char* raw;
+        const char* address;
+        const char* expected;
+    } scripts[] = {
+        {"next.html", "http://host/docs/guide/list.php/next.html", "next.html"},
+        {"a%26b.html?x", "http://host/docs/guide/list.php/a&b.html", "a%26b.html"},
+        {"gone.html", "http://host/docs/guide/list.php/gone.html", "http://host/docs/guide/gone.html"},
+    };
+    for (const auto& c : scripts)
+        EXPECT_EQ(converter.NewValue(c.raw, LinkSite{0, 0, c.address, false}, kScript, "/m/guide/"),
+                  c.expected)
+            << c.raw;
 }
 
 TEST(LinkConverter, PathsAndAddressesAreBuiltAsABrowserReadsThem)
