@@ -291,15 +291,18 @@ void CLinkParser::AddSite(const CLineScan& scan, const std::string& address) con
     const size_t nCut = scan.ValueEnd() < line.size() ? m_raw.origins[scan.ValueEnd()] : raw.size();
     const char delimiter = scan.ValueEnd() < line.size() ? line[scan.ValueEnd()] : '\0';
     size_t nEnd = nCut;
+    bool bCut = false;
     if (delimiter == ' ' || delimiter == '?')
     {
         const char quote = nBegin > 0 ? raw[nBegin - 1] : '\0';
-        const size_t found = quote == '"' || quote == '\''
-                                 ? raw.find(quote, nCut)
-                                 : raw.find_first_of(std::string_view(" \t>\"'", 5), nCut);
+        const bool bQuoted = quote == '"' || quote == '\'';
+        const size_t found =
+            bQuoted ? raw.find(quote, nCut) : raw.find_first_of(std::string_view(" \t>\"'", 5), nCut);
         nEnd = found == std::string::npos ? nCut : found;
+        // A blank never ends a quoted value; a '?' as written starts the query, one an escape
+        // stands for is part of the name.
+        bCut = delimiter == ' ' ? bQuoted || nEnd > nCut : raw[nCut] != '?';
     }
-    bool bCut = nEnd > nCut && !(delimiter == '?' && raw[nCut] == '?');
     // The scan drops what follows a '#'; one an escape stands for is part of the name.
     const std::string_view value =
         std::string_view(line).substr(scan.ValueBegin(), scan.ValueEnd() - scan.ValueBegin());
