@@ -11,8 +11,9 @@ own location:
   absolute  a full address (needs the network); "in mirror" counts those whose file is there.
 Values that are not addresses (#fragment, mailto:, javascript:, data:) are left out.
 
-Usage: broken_links.py MIRROR SITE_ADDRESS     (SITE_ADDRESS: http://host:port/folder/)
-Prints: values local nowhere absolute absolute_in_mirror
+Usage: broken_links.py MIRROR SITE_ADDRESS [--list]   (SITE_ADDRESS: http://host:port/folder/)
+Prints: values local nowhere absolute absolute_in_mirror; with --list, first every value that
+leads nowhere or is absolute though its file is in the mirror, with its page.
 """
 import html.parser
 import os
@@ -67,6 +68,7 @@ def mirrored(mirror, site, address):
 
 def main():
     mirror, site = os.path.abspath(sys.argv[1]), sys.argv[2]
+    listing = "--list" in sys.argv[3:]
     counts = {"values": 0, "local": 0, "nowhere": 0, "absolute": 0, "absolute_in_mirror": 0}
     for folder, _, names in os.walk(mirror):
         for name in names:
@@ -90,10 +92,16 @@ def main():
                 resolved = urllib.parse.urljoin(base, value)
                 parts = urllib.parse.urlsplit(resolved)
                 if parts.scheme == "file":
-                    counts["local" if local_file(mirror, parts.path) else "nowhere"] += 1
+                    found = local_file(mirror, parts.path)
+                    counts["local" if found else "nowhere"] += 1
+                    if not found and listing:
+                        print("nowhere", os.path.relpath(path, mirror), value)
                 else:
+                    in_mirror = mirrored(mirror, site, resolved.split("#")[0].split("?")[0])
                     counts["absolute"] += 1
-                    counts["absolute_in_mirror"] += mirrored(mirror, site, resolved.split("#")[0].split("?")[0])
+                    counts["absolute_in_mirror"] += in_mirror
+                    if in_mirror and listing:
+                        print("absolute in mirror", os.path.relpath(path, mirror), value)
     print(" ".join(str(counts[k]) for k in ("values", "local", "nowhere", "absolute", "absolute_in_mirror")))
 
 

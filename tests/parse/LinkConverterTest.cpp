@@ -68,6 +68,8 @@ TEST(LinkSites, EachValueIsFoundWhereItIsWrittenWhole)
         {"<a href=\"my page.html\"><a href=x.html?y>",
          {{"my page.html", g + "my/", true}, {"x.html?y", g + "x.html", false}}},
         {"<a href='a b\nc.html'>", {{"a", g + "a/", true}}},
+        // A script is never fetched; its value can only become its address.
+        {"<a href=\"find.cgi?q=1\">", {{"find.cgi?q=1", "", false}}},
         {"<a href=\"x%3Fy.html\">", {{"x%3Fy.html", g + "x/", true}}},
         {"<a href=\"a%23b.html\">", {{"a%23b.html", g + "a/", true}}},
         {"<a href=\"a&amp;b.html\">", {{"a&amp;b.html", g + "a&b.html", false}}},
@@ -152,6 +154,7 @@ TEST(LinkConverter, EachValueLeadsToItsFileOrToItsAddress)
         {"/root.html", "http://host/root.html", false, "http://host/root.html"},
         {"./a/./b/../c.html", "http://host/docs/guide/a/c.html", false, "http://host/docs/guide/a/c.html"},
         {"http://other/x.html", "", false, "http://other/x.html"},
+        {"../find.cgi?q=a%20b", "", false, "http://host/docs/find.cgi?q=a%20b"},
         {"//cdn.example/x.js", "", false, "//cdn.example/x.js"},
         // The crawl cut the value: its address is another file than the value names.
         {"next.html%20copy", "http://host/docs/guide/next.html", true,
