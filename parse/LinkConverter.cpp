@@ -134,13 +134,16 @@ std::string CLinkConverter::Convert(std::string_view text, const std::string& st
 std::string CLinkConverter::NewValue(std::string_view raw, const LinkSite& site,
                                      const std::string& strPageUrl, const std::string& strPageFolder) const
 {
-    const bool bAbsolute = HasScheme(raw) || raw.starts_with("//");
-    const std::string absolute = bAbsolute ? std::string(raw) : Resolve(raw, strPageUrl);
     const std::string* pTarget = site.bCut || site.address.empty() ? nullptr : FindTarget(site.address);
-    // Where the crawl read a relative value against another folder than a browser does (a page
-    // whose address has no .htm), the file the browser asks for may be in the mirror all the same.
+    std::string absolute;
     if (pTarget == nullptr)
+    {
+        const bool bAbsolute = HasScheme(raw) || raw.starts_with("//");
+        absolute = bAbsolute ? std::string(raw) : Resolve(raw, strPageUrl);
+        // Where the crawl read a relative value against another folder than a browser does (a
+        // page whose address has no .htm), the file the browser asks for may be in the mirror.
         pTarget = FindBrowserTarget(absolute);
+    }
     if (pTarget != nullptr)
     {
         const size_t hash = raw.find('#');
