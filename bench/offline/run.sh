@@ -37,17 +37,18 @@ command_of() { # program dest: the command line in `cmd`
     esac
 }
 
-measure() { # program round: appends the wall time to $work/$folder.$program
+measure() { # program round: appends "wall cpu" to $work/$folder.$program
     local dest="$work/out/$folder/$1.$2"
     last[$1]=$dest
     mkdir -p "$dest"
     command_of "$1" "$dest"
     sync
-    /usr/bin/time -f "%e" -o "$work/time" "${cmd[@]}" > /dev/null 2>&1 || true
+    /usr/bin/time -f "%e %U %S" -o "$work/time" "${cmd[@]}" > /dev/null 2>&1 || true
     rm -f "$dest/error.log" "$dest/shortcut.url"
-    cat "$work/time" >> "$work/$folder.$1"
+    awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/time" >> "$work/$folder.$1"
 }
 
+column() { cut -d' ' -f"$2" "$work/$folder.$1" | median; } # program column: its median
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 programs=(plain convert wget wget_k)
 declare -A label=([plain]="harvestly-cli" [convert]="harvestly-cli --convert-links" [wget]="wget -r -np -nH"
@@ -63,27 +64,29 @@ bench_site() { # folder title
         for program in "${programs[@]}"; do measure "$program" "$round"; done
     done
     echo
-    echo "$2 ($rounds rounds, median wall time)"
-    printf '%-32s %8s %7s %8s %9s %9s %11s\n' program "wall s" files values "nowhere" absolute "abs. in mirror"
+    echo "$2 ($rounds rounds, medians)"
+    printf '%-32s %8s %8s %7s %8s %9s %9s %11s\n' program "wall s" "CPU s" files values "nowhere" absolute \
+        "abs. in mirror"
     for program in "${programs[@]}"; do
-        local wall files values local_ nowhere absolute in_mirror
-        wall=$(median < "$work/$folder.$program")
+        local wall cpu files values local_ nowhere absolute in_mirror
+        wall=$(column "$program" 1)
+        cpu=$(column "$program" 2)
         files=$(find "${last[$program]}" -type f | wc -l)
         # wget's -nH --cut-dirs=1 puts the folder's files at the top, as harvestly-cli does.
         read -r values local_ nowhere absolute in_mirror <<< \
             "$(python3 bench/offline/broken_links.py "${last[$program]}" "http://127.0.0.1:$port/$folder/")"
-        awk -v p="${label[$program]}" -v w="$wall" -v f="$files" -v v="$values" -v n="$nowhere" -v a="$absolute" \
-            -v m="$in_mirror" 'BEGIN { printf "%-32s %8.3f %7d %8d %8.1f%% %8.1f%% %10.1f%%\n", p, w, f, v,
-                100 * n / v, 100 * a / v, 100 * m / v }'
+        awk -v p="${label[$program]}" -v w="$wall" -v c="$cpu" -v f="$files" -v v="$values" -v n="$nowhere" \
+            -v a="$absolute" -v m="$in_mirror" 'BEGIN { printf "%-32s %8.3f %8.3f %7d %8d %8.1f%% %8.1f%% %10.1f%%\n",
+                p, w, c, f, v, 100 * n / v, 100 * a / v, 100 * m / v }'
     done
-    local p c
-    p=$(median < "$work/$folder.plain")
-    c=$(median < "$work/$folder.convert")
-    awk -v p="$p" -v c="$c" 'BEGIN { printf "conversion adds %.3f s, %.1f%% of the run (target <= 10%%)\n", c - p,
-        100 * (c - p) / p }'
-    p=$(median < "$work/$folder.wget")
-    c=$(median < "$work/$folder.wget_k")
-    awk -v p="$p" -v c="$c" 'BEGIN { printf "wget -k adds %.3f s, %.1f%% of its run\n", c - p, 100 * (c - p) / p }'
+    added convert plain "conversion adds" "(target <= 10%)"
+    added wget_k wget "wget -k adds" ""
+}
+
+added() { # with without text target: the wall and CPU time the first adds to the second
+    awk -v pw="$(column "$2" 1)" -v cw="$(column "$1" 1)" -v pc="$(column "$2" 2)" -v cc="$(column "$1" 2)" \
+        -v t="$3" -v g="$4" 'BEGIN { printf "%s %.3f s wall, %.1f%% of the run %s; %.3f s CPU, %.1f%% of its CPU\n",
+            t, cw - pw, 100 * (cw - pw) / pw, g, cc - pc, 100 * (cc - pc) / pc }'
 }
 
 bench_site site "synthetic site: $pages pages"
