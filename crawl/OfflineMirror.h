@@ -8,6 +8,7 @@
 #include <vector>
 
 class IEngineContext;
+class CLocalFile;
 
 // What a run needs to make its mirror browse offline once it ends: every file it stored or found
 // present, by address, and the link values of every page and stylesheet it read, by where they
@@ -41,6 +42,7 @@ private:
     };
     // Empty when the page is written (or needs no writing), else the log line.
     static std::string ConvertPage(const CLinkConverter& converter, const Page& page, bool& bWritten);
+    static bool ReadAll(CLocalFile& file, std::string& text);
 
     CLinkConverter::Targets m_targets;
     std::vector<Page> m_pages;

@@ -1,5 +1,7 @@
 #include "parse/LinkConverter.h"
 
+#include "parse/LinkDecoding.h"
+
 #include <algorithm>
 
 namespace
@@ -133,6 +135,15 @@ std::string CLinkConverter::NewValue(std::string_view raw, const LinkSite& site,
                                      const std::string& strPageUrl, const std::string& strPageFolder) const
 {
     const std::string* pTarget = site.bCut || site.address.empty() ? nullptr : FindTarget(site.address);
+    std::string absolute;
+    if (pTarget == nullptr)
+    {
+        const bool bAbsolute = HasScheme(raw) || raw.starts_with("//");
+        absolute = bAbsolute ? std::string(raw) : Resolve(raw, strPageUrl);
+        // Where the crawl read a relative value against another folder than a browser does (a
+        // page whose address has no .htm), the file the browser asks for may be in the mirror.
+        pTarget = FindBrowserTarget(absolute);
+    }
     if (pTarget != nullptr)
     {
         const size_t hash = raw.find('#');
@@ -142,9 +153,18 @@ std::string CLinkConverter::NewValue(std::string_view raw, const LinkSite& site,
         return value;
     }
     // A value that names its server already works with the network as it is.
-    if (HasScheme(raw) || raw.starts_with("//"))
-        return std::string(raw);
-    return Resolve(raw, strPageUrl);
+    return absolute;
+}
+
+const std::string* CLinkConverter::FindBrowserTarget(const std::string& absolute) const
+{
+    std::string address = absolute.substr(0, absolute.find_first_of("?#"));
+    if (const std::string* pTarget = FindTarget(address))
+        return pTarget;
+    // The crawl's addresses are decoded as the page reader decodes a line.
+    LinkDecoding::DecodeEntities(address);
+    LinkDecoding::DecodeEscapes(address);
+    return FindTarget(address);
 }
 
 const std::string* CLinkConverter::FindTarget(const std::string& address) const

@@ -29,6 +29,8 @@ public:
 
     // The file the mirror holds for `address`: its own, or for a folder address its index.html.
     const std::string* FindTarget(const std::string& address) const;
+    // The same for an address as a browser resolved it from the value as written.
+    const std::string* FindBrowserTarget(const std::string& absolute) const;
     // The path that leads from the folder `strFrom` (ending in '/') to the file `strTo`.
     static std::string RelativePath(const std::string& strFrom, const std::string& strTo);
     // `path` with every byte a browser would read otherwise in a link percent-encoded.

@@ -152,9 +152,15 @@ void CLinkParser::ParseLines(CLineReader& reader, std::uintmax_t nSize)
     {
         if (m_pSites != nullptr)
         {
-            m_raw.text = line;
             m_raw.nStart = reader.LineStart();
-            LinkDecoding::DecodeTracked(line, m_raw.origins);
+            m_raw.bRead = true;
+            // A line without '&' or '%' decodes to itself: nothing to keep or track.
+            m_raw.bSame = line.find_first_of("&%") == std::string::npos;
+            if (!m_raw.bSame)
+            {
+                m_raw.text = line;
+                LinkDecoding::DecodeTracked(line, m_raw.origins);
+            }
         }
         else
         {
@@ -163,6 +169,7 @@ void CLinkParser::ParseLines(CLineReader& reader, std::uintmax_t nSize)
         }
         AcceptLinks(line);
     }
+    m_raw.bRead = false;
 }
 
 void CLinkParser::Fail(const std::string& strMessage)
@@ -275,27 +282,31 @@ void CLinkParser::AddSite(const CLineScan& scan, const std::string& address) con
 {
     const std::string_view line = scan.Line();
     // A line given without its raw text (AcceptLinks called on its own) has no place in a page.
-    if (m_raw.origins.size() != line.size())
+    if (!m_raw.bRead)
         return;
-    const std::string& raw = m_raw.text;
-    const size_t nBegin = m_raw.origins[scan.ValueBegin()];
-    const size_t nCut = scan.ValueEnd() < line.size() ? m_raw.origins[scan.ValueEnd()] : raw.size();
+    const std::string_view raw = m_raw.bSame ? line : std::string_view(m_raw.text);
+    const auto origin = [&](size_t i) { return m_raw.bSame ? i : size_t{m_raw.origins[i]}; };
+    const size_t nBegin = origin(scan.ValueBegin());
+    const size_t nCut = scan.ValueEnd() < line.size() ? origin(scan.ValueEnd()) : raw.size();
     const char delimiter = scan.ValueEnd() < line.size() ? line[scan.ValueEnd()] : '\0';
     size_t nEnd = nCut;
+    bool bCut = false;
     if (delimiter == ' ' || delimiter == '?')
     {
         const char quote = nBegin > 0 ? raw[nBegin - 1] : '\0';
-        const size_t found = quote == '"' || quote == '\''
-                                 ? raw.find(quote, nCut)
-                                 : raw.find_first_of(std::string_view(" \t>\"'", 5), nCut);
+        const bool bQuoted = quote == '"' || quote == '\'';
+        const size_t found =
+            bQuoted ? raw.find(quote, nCut) : raw.find_first_of(std::string_view(" \t>\"'", 5), nCut);
         nEnd = found == std::string::npos ? nCut : found;
+        // A blank never ends a quoted value; a '?' as written starts the query, one an escape
+        // stands for is part of the name.
+        bCut = delimiter == ' ' ? bQuoted || nEnd > nCut : raw[nCut] != '?';
     }
-    bool bCut = nEnd > nCut && !(delimiter == '?' && raw[nCut] == '?');
     // The scan drops what follows a '#'; one an escape stands for is part of the name.
     const std::string_view value =
         std::string_view(line).substr(scan.ValueBegin(), scan.ValueEnd() - scan.ValueBegin());
     const size_t hash = value.find('#');
-    if (hash != std::string_view::npos && raw[m_raw.origins[scan.ValueBegin() + hash]] != '#')
+    if (hash != std::string_view::npos && raw[origin(scan.ValueBegin() + hash)] != '#')
         bCut = true;
     m_pSites->push_back(LinkSite{m_raw.nStart + nBegin, m_raw.nStart + nEnd, address, bCut});
 }
@@ -364,6 +375,9 @@ bool CLinkParser::NextLink(CLineScan& scan, std::string& link, bool& bPage) cons
         }
         if (kDynamicExtensions.find(listed) != std::string_view::npos)
         {
+            // Never fetched, so never in the mirror: it can only lead to its address.
+            if (m_pSites != nullptr)
+                AddSite(scan, {});
             Report(m_strFound, {}, LinkFate::NotALink);
             continue;
         }

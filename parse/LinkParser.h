@@ -113,6 +113,8 @@ private:
         std::string text;
         std::uint64_t nStart = 0;
         std::vector<std::uint32_t> origins;
+        bool bRead = false; // a line of ParseLines is being accepted
+        bool bSame = false; // the line decoded to itself; text and origins are not kept
     };
     void AddSite(const CLineScan& scan, const std::string& address) const;
     void Report(std::string_view value, std::string_view address, LinkFate fate) const;

@@ -57,6 +57,17 @@ bool SameFile(int fd, const std::string& path)
     return false;
 }
 
+bool IsPlain(int fd)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return false;
+    if (S_ISREG(info.st_mode))
+        return true;
+    errno = EINVAL;
+    return false;
+}
+
 } // namespace
 
 CLocalFile::~CLocalFile()
@@ -112,6 +123,9 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
         flags |= O_RDONLY;
         lockKind = LOCK_SH;
         break;
+    case Mode::RewriteExisting:
+        flags |= O_RDWR | O_NOFOLLOW | O_NONBLOCK;
+        break;
     }
 
     const bool bPlainOnly = mode == Mode::CreateTruncate || mode == Mode::AppendExisting;
@@ -129,7 +143,8 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
     }
     if (::flock(m_fd, lockKind | LOCK_NB) != 0 ||
         (mode == Mode::CreateTruncate && ::ftruncate(m_fd, 0) != 0) ||
-        (mode == Mode::CreateFresh && !SameFile(m_fd, path)))
+        (mode == Mode::CreateFresh && !SameFile(m_fd, path)) ||
+        (mode == Mode::RewriteExisting && !IsPlain(m_fd)))
     {
         Fail();
         ::close(m_fd);
@@ -137,6 +152,34 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
         return false;
     }
     return true;
+}
+
+bool CLocalFile::Reserve(std::uint64_t nSize)
+{
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0)
+        return Fail();
+    const auto nCurrent = static_cast<std::uint64_t>(info.st_size);
+    if (nSize <= nCurrent)
+        return true;
+    const int error = ::fallocate(m_fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(nCurrent),
+                                  static_cast<off_t>(nSize - nCurrent)) == 0
+                          ? 0
+                          : errno;
+    if (error == 0 || error == EOPNOTSUPP || error == ENOSYS)
+        return true;
+    errno = error;
+    return Fail();
+}
+
+bool CLocalFile::SeekTo(std::uint64_t nOffset)
+{
+    return ::lseek(m_fd, static_cast<off_t>(nOffset), SEEK_SET) >= 0 || Fail();
+}
+
+bool CLocalFile::Truncate(std::uint64_t nSize)
+{
+    return ::ftruncate(m_fd, static_cast<off_t>(nSize)) == 0 || Fail();
 }
 
 bool CLocalFile::Write(const void* data, size_t count)

@@ -23,6 +23,8 @@ public:
         CreateFresh,
         AppendExisting, // must exist, write at its end
         ReadExisting,   // must exist, read
+        // Must exist and be a plain file, read and write in place; nothing is truncated.
+        RewriteExisting,
     };
 
     CLocalFile() = default;
@@ -36,6 +38,12 @@ public:
     // Bytes read, 0 at the end; -1 on failure.
     long Read(void* buffer, size_t count);
     bool Flush();
+    // Room on the disk for a file of `nSize` bytes, taken before anything is written, so that a
+    // rewrite that fits is not cut off by a full disk. The size stays as it was; a file system
+    // that cannot reserve counts as one that could.
+    bool Reserve(std::uint64_t nSize);
+    bool SeekTo(std::uint64_t nOffset);
+    bool Truncate(std::uint64_t nSize);
     // Sets the last-access and last-write times, in seconds since 1970.
     [[nodiscard]] bool SetTimes(std::int64_t when);
     bool Close();

@@ -65,6 +65,11 @@ TEST(LinkSites, EachValueIsFoundWhereItIsWrittenWhole)
         {"<a href=\"next.html\">", {{"next.html", g + "next.html", false}}},
         {"<a href=\"my%20page.html\">", {{"my%20page.html", g + "my/", true}}},
         {"<a href=\"x.html?q=1#top\">", {{"x.html?q=1#top", g + "x.html", false}}},
+        {"<a href=\"my page.html\"><a href=x.html?y>",
+         {{"my page.html", g + "my/", true}, {"x.html?y", g + "x.html", false}}},
+        {"<a href='a b\nc.html'>", {{"a", g + "a/", true}}},
+        // A script is never fetched; its value can only become its address.
+        {"<a href=\"find.cgi?q=1\">", {{"find.cgi?q=1", "", false}}},
         {"<a href=\"x%3Fy.html\">", {{"x%3Fy.html", g + "x/", true}}},
         {"<a href=\"a%23b.html\">", {{"a%23b.html", g + "a/", true}}},
         {"<a href=\"a&amp;b.html\">", {{"a&amp;b.html", g + "a&b.html", false}}},
@@ -149,6 +154,7 @@ TEST(LinkConverter, EachValueLeadsToItsFileOrToItsAddress)
         {"/root.html", "http://host/root.html", false, "http://host/root.html"},
         {"./a/./b/../c.html", "http://host/docs/guide/a/c.html", false, "http://host/docs/guide/a/c.html"},
         {"http://other/x.html", "", false, "http://other/x.html"},
+        {"../find.cgi?q=a%20b", "", false, "http://host/docs/find.cgi?q=a%20b"},
         {"//cdn.example/x.js", "", false, "//cdn.example/x.js"},
         // The crawl cut the value: its address is another file than the value names.
         {"next.html%20copy", "http://host/docs/guide/next.html", true,
@@ -159,6 +165,24 @@ TEST(LinkConverter, EachValueLeadsToItsFileOrToItsAddress)
         const LinkSite site{0, 0, c.address, c.bCut};
         EXPECT_EQ(converter.NewValue(c.raw, site, kPage, "/m/guide/"), c.expected) << c.raw;
     }
+
+    // A page whose address has no .htm: the crawl read its values against a folder of its own
+    // name, a browser against the page's folder; the file the browser asks for is what counts.
+    const char* kScript = "http://host/docs/guide/list.php";
+    const struct
+    {
+        const char* raw;
+        const char* address;
+        const char* expected;
+    } scripts[] = {
+        {"next.html", "http://host/docs/guide/list.php/next.html", "next.html"},
+        {"a%26b.html?x", "http://host/docs/guide/list.php/a&b.html", "a%26b.html"},
+        {"gone.html", "http://host/docs/guide/list.php/gone.html", "http://host/docs/guide/gone.html"},
+    };
+    for (const auto& c : scripts)
+        EXPECT_EQ(converter.NewValue(c.raw, LinkSite{0, 0, c.address, false}, kScript, "/m/guide/"),
+                  c.expected)
+            << c.raw;
 }
 
 TEST(LinkConverter, PathsAndAddressesAreBuiltAsABrowserReadsThem)
