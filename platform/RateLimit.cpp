@@ -7,7 +7,7 @@ namespace
 
 // libcurl accepts receive buffers of 1 KiB and more; 64 KiB is the client's usual one.
 constexpr std::int64_t kMinBurstBytes = 1024;
-constexpr std::int64_t kMaxBurstBytes = 64 * 1024;
+constexpr std::int64_t kMaxBurstBytes = std::int64_t{64} * 1024;
 constexpr std::int64_t kBurstsPerSecond = 16;
 
 } // namespace
