@@ -23,7 +23,7 @@ public:
         CreateFresh,
         AppendExisting, // must exist, write at its end
         ReadExisting,   // must exist, read
-        // Must exist and be a plain file, read and write in place; nothing is truncated.
+                      // Must exist and be a plain file, read and write in place; nothing is truncated.
         RewriteExisting,
     };
 
