@@ -57,17 +57,6 @@ bool SameFile(int fd, const std::string& path)
     return false;
 }
 
-bool IsPlain(int fd)
-{
-    struct stat info;
-    if (::fstat(fd, &info) != 0)
-        return false;
-    if (S_ISREG(info.st_mode))
-        return true;
-    errno = EINVAL;
-    return false;
-}
-
 } // namespace
 
 CLocalFile::~CLocalFile()
@@ -124,11 +113,12 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
         lockKind = LOCK_SH;
         break;
     case Mode::RewriteExisting:
-        flags |= O_RDWR | O_NOFOLLOW | O_NONBLOCK;
+        flags |= O_RDWR;
         break;
     }
 
-    const bool bPlainOnly = mode == Mode::CreateTruncate || mode == Mode::AppendExisting;
+    const bool bPlainOnly =
+        mode == Mode::CreateTruncate || mode == Mode::AppendExisting || mode == Mode::RewriteExisting;
     if (bPlainOnly)
         flags |= kPlainOnly;
     m_fd = ::open(path.c_str(), flags, permissions);
@@ -143,8 +133,7 @@ bool CLocalFile::Open(const std::string& path, Mode mode, unsigned permissions)
     }
     if (::flock(m_fd, lockKind | LOCK_NB) != 0 ||
         (mode == Mode::CreateTruncate && ::ftruncate(m_fd, 0) != 0) ||
-        (mode == Mode::CreateFresh && !SameFile(m_fd, path)) ||
-        (mode == Mode::RewriteExisting && !IsPlain(m_fd)))
+        (mode == Mode::CreateFresh && !SameFile(m_fd, path)))
     {
         Fail();
         ::close(m_fd);

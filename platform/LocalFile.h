@@ -21,10 +21,9 @@ public:
         // first; one a live writer holds is left alone and the open fails. Never writes through
         // a link at the name: the link itself is removed.
         CreateFresh,
-        AppendExisting, // must exist, write at its end
-        ReadExisting,   // must exist, read
-        // Must exist and be a plain file, read and write in place; nothing is truncated.
-        RewriteExisting,
+        AppendExisting,  // must exist, write at its end
+        ReadExisting,    // must exist, read
+        RewriteExisting, // a plain file that must exist: read and write in place, nothing truncated
     };
 
     CLocalFile() = default;
