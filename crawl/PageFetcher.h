@@ -53,6 +53,8 @@ public:
     void CloseAll() { m_connection.Close(); }
 
     const std::string& GetServerRoot() const { return m_strServerRoot; }
+    // Whether an address that names no file is stored as index.html.
+    bool NoNameAsIndex() const { return m_bNoNameAsIndex; }
     // Whether any file has been stored under its final name since the fetcher was built.
     bool StoredAny() const { return m_bStoredAny; }
 
