@@ -109,13 +109,14 @@ void CTransferWindow::Start(Slot& slot, const std::string& strUrl, LocalNames::L
 
 void CTransferWindow::Fill(bool bHoldPage)
 {
-    if (m_stop || m_context.IsClosing())
+    // The queue changes only between two turns: once looked through, it has nothing more to start.
+    if (m_bLookedThrough || m_stop || m_context.IsClosing())
         return;
     const size_t nLook = std::min(m_queue.Size(), kLookAhead);
-    for (size_t i = 0; i < nLook && MayStart(); ++i)
+    for (size_t i = 0; i < nLook; ++i)
     {
         Slot* pFree = FreeSlot();
-        if (pFree == nullptr)
+        if (pFree == nullptr || !MayStart())
             return;
         const std::string strUrl(m_queue.At(i));
         if (m_visited.Contains(strUrl) || Find(strUrl) != nullptr)
@@ -127,10 +128,12 @@ void CTransferWindow::Fill(bool bHoldPage)
             continue;
         Start(*pFree, strUrl, std::move(name), bHoldPage, m_queue.KeepAt(i));
     }
+    m_bLookedThrough = true;
 }
 
 std::optional<FetchResult> CTransferWindow::Take(const std::string& strUrl, bool bHoldPage, bool bKeep)
 {
+    m_bLookedThrough = false;
     Slot* pTarget = Find(strUrl);
     if (pTarget == nullptr)
     {

@@ -81,4 +81,6 @@ private:
     std::chrono::steady_clock::time_point m_nextStart;
     std::chrono::steady_clock::time_point m_runStart;
     std::int64_t m_nRunBytes = 0;
+    // The queue has been looked through since the last turn.
+    bool m_bLookedThrough = false;
 };

@@ -224,4 +224,53 @@ TEST_F(ConnectionsEndTest, CompressedBodiesAreStoredDecodedAndOneThatCannotBeIsN
     }
 }
 
+TEST_F(ConnectionsEndTest, TheWaitSpacesRequestStartsAndTheRateLimitHoldsForAllTransfersTogether)
+{
+    using Clock = std::chrono::steady_clock;
+    const struct
+    {
+        const char* value;
+        unsigned nValue;
+        // The least time between two requests, and for the whole run.
+        std::chrono::milliseconds gap;
+        std::chrono::milliseconds run;
+    } rows[] = {
+        {kValueWaitMs, 300, std::chrono::milliseconds(250), std::chrono::milliseconds(0)},
+        // Four bodies of 20 KiB at 20 KiB per second take four seconds together, one each alone.
+        {kValueLimitRate, 20 * 1024, std::chrono::milliseconds(0), std::chrono::milliseconds(3000)},
+    };
+    for (const auto& row : rows)
+    {
+        CTestApp rowApp;
+        CTestHttpServer rowServer;
+        CCrawlRunner rowRunner{rowApp};
+        rowApp.StoreDword(kValueConnections, 4);
+        rowApp.StoreDword(row.value, row.nValue);
+        std::mutex mutex;
+        std::vector<Clock::time_point> starts;
+        std::string strIndex;
+        for (const char* name : {"a", "b", "c", "d"})
+        {
+            strIndex += std::string("<a href=\"") + name + ".txt\">x</a>\n";
+            rowServer.Serve(std::string("/s/") + name + ".txt",
+                            [&](const TestRequest&)
+                            {
+                                std::lock_guard lock(mutex);
+                                starts.push_back(Clock::now());
+                                return TestResponse::Ok(std::string(20 * 1024, 'r'), "text/plain");
+                            });
+        }
+        rowServer.Serve("/s/index.html", TestResponse::Ok(strIndex));
+        CCrawlJob job(rowApp.App(), rowApp.Settings(), rowServer.Url("/s/index.html"), rowApp.Destination(),
+                      "", "", true);
+        const Clock::time_point begin = Clock::now();
+        EXPECT_EQ(rowRunner.Run(job), std::optional<bool>(true)) << row.value;
+        EXPECT_GE(Clock::now() - begin, row.run) << row.value;
+        EXPECT_EQ(FilesIn(rowApp.Destination()).size(), 5u) << row.value;
+        std::lock_guard lock(mutex);
+        for (size_t i = 1; i < starts.size(); ++i)
+            EXPECT_GE(starts[i] - starts[i - 1], row.gap) << row.value << " " << i;
+    }
+}
+
 } // namespace
