@@ -226,6 +226,8 @@ TEST_F(ConnectionsCrawlTest, SameFilesLogAndReportAsOneConnectionWhateverTheOrde
 {
     app.StoreDword(kValueFollowCss, 1);
     app.StoreDword(kValueNoNameAsIndex, 1);
+    // A cut body is asked for again, as its turn comes.
+    app.StoreDword(kValueRetries, 1);
     const unsigned nSeed = std::random_device()();
     for (const bool bContinueOnError : {false, true})
     {
