@@ -120,7 +120,7 @@ protected:
     CTestApp app;
     std::vector<std::unique_ptr<CTempDir>> folders;
     CTestHttpServer server;
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
 };
 
 TEST_F(ConnectionsCrawlTest, TransfersOverlapUpToTheirNumberAndNeverMore)

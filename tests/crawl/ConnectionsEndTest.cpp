@@ -76,7 +76,7 @@ protected:
 
     CTestApp app;
     CTestHttpServer server;
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
 };
 
 TEST_F(ConnectionsEndTest, AFailureThatEndsTheRunCutsTheTransfersUnderWayAndKeepsWhatCameBefore)
@@ -120,7 +120,7 @@ TEST_F(ConnectionsEndTest, AStopLetsTheTransfersUnderWayEndAndClosingCutsThem)
         const std::string where = row.bClose ? "closing" : "stop";
         CTestApp rowApp;
         CTestHttpServer rowServer;
-        CCrawlRunner rowRunner{rowApp};
+        CCrawlRunner rowRunner;
         CBodyGate gate;
         rowApp.StoreDword(kValueConnections, 3);
         std::string strIndex;
@@ -139,7 +139,7 @@ TEST_F(ConnectionsEndTest, AStopLetsTheTransfersUnderWayEndAndClosingCutsThem)
         rowRunner.Start(job);
         ASSERT_TRUE(gate.WaitForHeld(3)) << where;
         if (row.bClose)
-            rowApp.App().m_bClosing = true;
+            rowApp.App().SetClosing(true);
         else
             job.m_bStop = true;
         // A closing program does not wait for the bodies; a stop lets them come.
@@ -189,7 +189,7 @@ TEST_F(ConnectionsEndTest, CompressedBodiesAreStoredDecodedAndOneThatCannotBeIsN
                                   std::to_string(row.bStored);
         CTestApp rowApp;
         CTestHttpServer rowServer;
-        CCrawlRunner rowRunner{rowApp};
+        CCrawlRunner rowRunner;
         rowApp.StoreDword(kValueCompressed, row.nCompressed);
         rowApp.StoreDword(kValueConnections, row.nConnections);
         rowApp.StoreDword(kValueContinueOnError, 1);
@@ -243,7 +243,7 @@ TEST_F(ConnectionsEndTest, TheWaitSpacesRequestStartsAndTheRateLimitHoldsForAllT
     {
         CTestApp rowApp;
         CTestHttpServer rowServer;
-        CCrawlRunner rowRunner{rowApp};
+        CCrawlRunner rowRunner;
         rowApp.StoreDword(kValueConnections, 4);
         rowApp.StoreDword(row.value, row.nValue);
         std::mutex mutex;
