@@ -112,8 +112,7 @@ void CProgressDisplay::ShowFileProgress(const CrawlProgress& progress)
         m_nPercent = int(std::clamp(100 * nReceived / nExpected, 0LL, 100LL));
     }
     // With several transfers the figures are the oldest one's.
-    if (const std::string strUnderWay = ProgressText::UnderWay(job.GetTransfersUnderWay());
-        !strUnderWay.empty())
+    if (const std::string strUnderWay = ProgressText::UnderWay(progress.nUnderWay); !strUnderWay.empty())
         m_strProgress += (m_strProgress.empty() ? "" : " ") + strUnderWay;
     if (m_strProgress != m_strLastProgress)
     {
