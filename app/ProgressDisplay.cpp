@@ -111,6 +111,9 @@ void CProgressDisplay::ShowFileProgress(const CrawlProgress& progress)
         // 64 bits: a 32-bit product overflows above 21,474,836 bytes.
         m_nPercent = int(std::clamp(100 * nReceived / nExpected, 0LL, 100LL));
     }
+    // With several transfers the figures are the oldest one's.
+    if (const std::string strUnderWay = ProgressText::UnderWay(progress.nUnderWay); !strUnderWay.empty())
+        m_strProgress += (m_strProgress.empty() ? "" : " ") + strUnderWay;
     if (m_strProgress != m_strLastProgress)
     {
         SetProgressPos(m_nPercent);

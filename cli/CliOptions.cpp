@@ -244,6 +244,20 @@ private:
                               *value + "\")";
             }
         }
+        else if (name == "--compressed")
+            flag(kValueCompressed);
+        else if (name == "--connections")
+        {
+            if (auto value = Value(name, inlineValue, bHasInline))
+            {
+                const std::optional<std::uint32_t> count = ParseScaled(*value, 1, false);
+                if (count && *count >= 1 && *count <= kMaxConnections &&
+                    value->find('.') == std::string::npos)
+                    m_options.settingOverrides.emplace_back(kValueConnections, std::to_string(*count));
+                else
+                    m_error = "--connections takes a whole number from 1 to 8 (got \"" + *value + "\")";
+            }
+        }
         else if (name == "--why")
         {
             if (auto value = Value(name, inlineValue, bHasInline))
@@ -334,6 +348,8 @@ const char* CliUsageText()
            "      --limit-rate RATE     body bytes per second, with an optional k or m\n"
            "      --convert-links       when the run ends, rewrite the links of the pages it read\n"
            "                            so the mirror browses offline\n"
+           "      --connections N       transfers at once, 1 to 8; the mirror is the same as with 1\n"
+           "      --compressed          ask for compressed bodies; files are stored decoded\n"
            "      --why FILE            write a CSV line per link found: page, value, address, fate\n"
            "  -y, --yes                 create DESTINATION without asking\n"
            "  -q, --quiet               no progress display\n"

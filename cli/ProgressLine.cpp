@@ -7,8 +7,11 @@
 std::string FormatProgressLine(const CrawlProgress& progress, size_t width)
 {
     char counts[96];
-    int length = std::snprintf(counts, sizeof counts, "[%ld done, %ld pending] ", progress.nProcessed,
-                               progress.nPending);
+    int length = progress.nUnderWay > 1
+                     ? std::snprintf(counts, sizeof counts, "[%ld done, %ld pending, %d under way] ",
+                                     progress.nProcessed, progress.nPending, progress.nUnderWay)
+                     : std::snprintf(counts, sizeof counts, "[%ld done, %ld pending] ", progress.nProcessed,
+                                     progress.nPending);
     std::string line(counts, static_cast<size_t>(length));
     line += ProgressText::Rate(progress.dRate) + ' ';
 

@@ -1,6 +1,7 @@
 #include "crawl/CrawlJob.h"
 
 #include "crawl/OfflineMirror.h"
+#include "crawl/TransferWindow.h"
 #include "parse/LinkParser.h"
 #include "parse/OwnFiles.h"
 #include "platform/AsciiText.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -49,6 +51,7 @@ CrawlProgress CCrawlJob::Progress() const
     progress.nProcessed = GetProcessedCount();
     progress.nPending = GetPendingCount();
     progress.pendingLines = GetPendingLines();
+    progress.nUnderWay = GetTransfersUnderWay();
     return progress;
 }
 
@@ -109,6 +112,15 @@ bool CCrawlJob::Run()
     if (m_settings.nRobots != 0 && !ReadRobots(parser))
         bResult = false;
 
+    // With several connections the start page is fetched alone: it sets up the server's connection
+    // and, when it fails, shows why as one connection does.
+    std::unique_ptr<CTransferWindow> pWindow;
+    if (m_settings.nConnections > 1)
+        pWindow = std::make_unique<CTransferWindow>(m_context, m_fetcher, m_queue, m_visited,
+                                                    std::min(m_settings.nConnections, kMaxConnections),
+                                                    m_settings.nWaitMs, m_bStop, m_nUnderWay);
+    bool bCut = false;
+
     // Once the program is closing no further address is taken: the tear-down waits for this loop.
     bool bStartAddress = true;
     while (m_queue.Count() != 0 && !m_bStop && !Closing())
@@ -122,7 +134,8 @@ bool CCrawlJob::Run()
         m_visited.Add(strUrl);
 
         // A page about to be read for links is kept in memory as it is written.
-        const std::optional<FetchResult> attempted = FetchWithRetries(strUrl, m_bCrawl || bFirstPage, bKeep);
+        const std::optional<FetchResult> attempted =
+            FetchWithRetries(strUrl, m_bCrawl || bFirstPage, bKeep, bStartAddress ? nullptr : pWindow.get());
         // A stop that came before the address was asked for ends the run as a stop seen above does.
         if (!attempted)
             break;
@@ -132,7 +145,8 @@ bool CCrawlJob::Run()
         {
             // Any address that failed after its retries makes the run fail, whatever came after.
             bResult = false;
-            if (!m_bContinueOnError || m_bStop)
+            bCut = !m_bContinueOnError;
+            if (bCut || m_bStop)
                 break;
             continue;
         }
@@ -179,6 +193,13 @@ bool CCrawlJob::Run()
             (void)FileSystem::Delete(fetched.strLocalPath);
     }
 
+    // A stop lets the transfers under way end and keeps them; a failure that ends the run and the
+    // program's end cut them, and nothing partial stays.
+    if (pWindow && (bCut || Closing()))
+        pWindow->CutAll();
+    else if (pWindow)
+        pWindow->KeepUnderWay();
+    pWindow.reset();
     // Whatever the outcome, what was read is converted; a program that is closing leaves it to
     // the next run.
     const bool bConverted = m_pOffline && !Closing() && ConvertLinks();
@@ -303,7 +324,8 @@ bool CCrawlJob::IsCssType(const std::string& strContentType)
     return MediaType(strContentType) == "text/css";
 }
 
-std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl, bool bHoldPage, bool bKeep)
+std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl, bool bHoldPage, bool bKeep,
+                                                       CTransferWindow* pWindow)
 {
     std::uint32_t nAttempts = 0;
     FetchResult fetched;
@@ -316,7 +338,12 @@ std::optional<FetchResult> CCrawlJob::FetchWithRetries(const std::string& strUrl
             // The last attempt failed: the address stays failed.
             return fetched;
         }
-        fetched = m_fetcher.Download(strUrl, bHoldPage, bKeep);
+        if (pWindow == nullptr)
+            fetched = m_fetcher.Download(strUrl, bHoldPage, bKeep);
+        else if (std::optional<FetchResult> taken = pWindow->Take(strUrl, bHoldPage, bKeep))
+            fetched = std::move(*taken);
+        else
+            return nAttempts == 0 ? std::nullopt : std::optional<FetchResult>(fetched);
         // Once the program is closing, no further attempt is made.
         if (Closing())
             return fetched;

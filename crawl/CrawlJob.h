@@ -22,6 +22,7 @@ class CLinkParser;
 class ILinkReport;
 class COfflineMirror;
 struct LinkSite;
+class CTransferWindow;
 
 // One run over one site: its settings, queue, visited list, stop flag, counters and fetcher.
 // Built on the user-interface thread, run once on the worker; the accessors are for the progress
@@ -52,6 +53,8 @@ public:
     long GetProcessedCount() const { return m_visited.Count(); }
     long GetPendingCount() const { return m_queue.Count(); }
     std::string GetCurrentUrl() const;
+    // How many transfers are under way when several run at once; 0 with one connection.
+    int GetTransfersUnderWay() const { return m_nUnderWay.load(std::memory_order_relaxed); }
     // The first waiting addresses as a pending-address list shows them.
     CUrlQueue::Shown GetPendingLines() const { return m_queue.ShownLines(); }
     std::uint64_t GetPendingSerial() const { return m_queue.ShownSerial(); }
@@ -87,7 +90,9 @@ public:
 private:
     void SetCurrentUrl(const std::string& strUrl);
     // Nothing when a stop came before the first attempt: the address was never asked for.
-    std::optional<FetchResult> FetchWithRetries(const std::string& strUrl, bool bHoldPage, bool bKeep);
+    // With `pWindow` the address is fetched among several transfers at once.
+    std::optional<FetchResult> FetchWithRetries(const std::string& strUrl, bool bHoldPage, bool bKeep,
+                                                CTransferWindow* pWindow);
     // The pause a server asked for before the next attempt, cut short by a stop or closing.
     void WaitBeforeRetry(std::chrono::seconds wait) const;
     bool Closing() const;
@@ -111,6 +116,7 @@ private:
     std::uint32_t m_nRetries = 0;
     mutable std::mutex m_currentUrlMutex;
     std::string m_strCurrentUrl;
+    std::atomic<int> m_nUnderWay{0};
     CVisitedList m_visited;
     CUrlQueue m_queue;
     bool m_bCrawl;

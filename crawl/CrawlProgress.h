@@ -14,6 +14,8 @@ struct CrawlProgress
     double dRate = 0;             // bytes per second
     long nProcessed = 0;
     long nPending = 0;
+    // Transfers under way when several run at once; the address is the oldest of them.
+    int nUnderWay = 0;
     // The first waiting addresses as a pending-address list shows them, with their serial.
     CUrlQueue::Shown pendingLines;
 };

@@ -22,9 +22,6 @@ enum FileCheckMode : std::uint32_t
     kByDateRenameOld = 2,
 };
 
-// The largest page kept in memory for its links; most pages are far smaller.
-constexpr size_t kMaxHeldPageBytes = size_t{8} * 1024 * 1024;
-
 // An answer that is no copy of the address: a client or server error (401 and 404 have rules of
 // their own), or a final 1xx, which no request of ours asks for.
 bool IsFailedAnswer(long nStatus)
@@ -37,6 +34,7 @@ bool IsFailedAnswer(long nStatus)
 CPageFetcher::CPageFetcher(IEngineContext& context, const RunSettings& settings)
     : m_context(context), m_bByDate(settings.nFileCheck != kSkipExisting),
       m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0),
+      m_bCompressed(settings.nCompressed != 0), m_pSettings(std::make_unique<RunSettings>(settings)),
       m_connection(context, settings)
 {
 }
@@ -82,7 +80,12 @@ std::string CPageFetcher::Connect()
 
 std::string CPageFetcher::ObjectPath() const
 {
-    return m_strUrl.substr(std::min(m_strServerRoot.size(), m_strUrl.size()));
+    return ObjectPathOf(m_strUrl);
+}
+
+std::string CPageFetcher::ObjectPathOf(const std::string& strUrl) const
+{
+    return strUrl.substr(std::min(m_strServerRoot.size(), strUrl.size()));
 }
 
 TextAnswer CPageFetcher::FetchText(const std::string& strObject, size_t nMaxBytes)
@@ -131,32 +134,54 @@ FetchResult CPageFetcher::Download(std::string strUrl, bool bHoldPage, bool bKee
     return result;
 }
 
-bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
+LocalNames::LocalName CPageFetcher::NameOf(const std::string& strUrl) const
 {
-    const LocalNames::LocalName name =
-        LocalNames::MakeLocalName(m_strUrl, m_strStartDir, m_strDestDir, m_bNoNameAsIndex);
-    result.strLocalPath = name.strPath;
-    result.bTemporary = name.bTemporary;
+    return LocalNames::MakeLocalName(strUrl, m_strStartDir, m_strDestDir, m_bNoNameAsIndex);
+}
+
+CPageFetcher::BeforeRequest CPageFetcher::Judge(const LocalNames::LocalName& name) const
+{
     if (!LocalNames::IsInside(name.strPath, m_strDestDir))
-    {
-        result.strError = Report("Refusing to store [" + name.strPath + "] outside the destination folder.");
-        return false;
-    }
+        return BeforeRequest::Refused;
     // A temp.html already in the folder is no copy of the folder page: the user or the site put it
     // there. A temporary page is therefore always fetched and never compared, renamed or replaced.
     if (!m_bByDate && !name.bTemporary && FileSystem::Exists(name.strPath))
+        return BeforeRequest::Present;
+    return BeforeRequest::Ask;
+}
+
+std::optional<bool> CPageFetcher::Before(FetchResult& result, const LocalNames::LocalName& name)
+{
+    result.strLocalPath = name.strPath;
+    result.bTemporary = name.bTemporary;
+    switch (Judge(name))
     {
+    case BeforeRequest::Refused:
+        result.strError = Report("Refusing to store [" + name.strPath + "] outside the destination folder.");
+        return false;
+    case BeforeRequest::Present:
         result.strContentType = LocalNames::TypeFromName(name.strPath);
         return true;
+    case BeforeRequest::Ask:
+        break;
     }
+    return std::nullopt;
+}
 
-    if (std::string strError = Connect(); !strError.empty())
-    {
-        result.strError = std::move(strError);
-        return Fail(result, {});
-    }
-    const std::string strObject = ObjectPath();
-    const GetResponse response = m_connection.Get(strObject);
+bool CPageFetcher::WantsBody(const LocalNames::LocalName& name, const GetResponse& response) const
+{
+    if (!response.bOk || response.bNotFound || IsFailedAnswer(response.nStatus))
+        return false;
+    if (name.bTemporary || !FileSystem::Exists(name.strPath))
+        return true;
+    // A copy whose time cannot be read counts as older.
+    const std::optional<std::int64_t> localTime = FileSystem::GetWriteTime(name.strPath);
+    return m_bByDate && !(response.lastModified && localTime && *response.lastModified <= *localTime);
+}
+
+std::optional<bool> CPageFetcher::After(FetchResult& result, const LocalNames::LocalName& name,
+                                        const GetResponse& response, bool& bKeepOldCopy)
+{
     if (!response.bOk)
         return Fail(result, response.strError);
     if (IsFailedAnswer(response.nStatus))
@@ -166,7 +191,7 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
     const bool bLocalCopy = !name.bTemporary && FileSystem::Exists(name.strPath);
     if (response.bNotFound)
     {
-        (void)Report("Link not found: " + strObject);
+        (void)Report("Link not found: " + ObjectPathOf(m_strUrl));
         // In a date mode the local copy stands in for the missing page.
         if (m_bByDate && bLocalCopy)
             result.strContentType = LocalNames::TypeFromName(name.strPath);
@@ -174,19 +199,34 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
             result.bNotFound = true;
         return true;
     }
-    if (bLocalCopy)
+    if (!WantsBody(name, response))
+        return true;
+    bKeepOldCopy = bLocalCopy && m_bRenameOld;
+    return std::nullopt;
+}
+
+bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
+{
+    const LocalNames::LocalName name = NameOf(m_strUrl);
+    if (const std::optional<bool> decided = Before(result, name))
+        return *decided;
+
+    if (std::string strError = Connect(); !strError.empty())
     {
-        // A copy whose time cannot be read counts as older.
-        const std::optional<std::int64_t> localTime = FileSystem::GetWriteTime(name.strPath);
-        if (!m_bByDate || (response.lastModified && localTime && *response.lastModified <= *localTime))
-        {
+        result.strError = std::move(strError);
+        return Fail(result, {});
+    }
+    const GetResponse response = m_connection.Get(ObjectPath());
+    bool bKeepOldCopy = false;
+    if (const std::optional<bool> decided = After(result, name, response, bKeepOldCopy))
+    {
+        if (*decided)
             m_connection.CloseRequest();
-            return true;
-        }
+        return *decided;
     }
     // A body the filter leaves out is only read for links, so it is stored as a folder page is.
     result.bTemporary = result.bTemporary || !bKeep;
-    return WriteBody(result, response, bLocalCopy && m_bRenameOld, bHoldPage);
+    return WriteBody(result, response, bKeepOldCopy, bHoldPage);
 }
 
 bool CPageFetcher::FailAnswer(FetchResult& result, const GetResponse& response)
@@ -212,16 +252,33 @@ bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, b
 
     using BodyEnd = CServerConnection::BodyEnd;
     // Only a body written here is held: a copy kept by date is read from its file.
-    BodyEnd end = TransferBody(store, result, bHoldPage && response.strContentType == "text/html");
+    std::int64_t nWireBytes = 0;
+    BodyEnd end =
+        TransferBody(store, result, bHoldPage && response.strContentType == "text/html", nWireBytes);
     if (std::string strError = store.Finish(response.lastModified); !strError.empty())
     {
         result.strError = Report(std::move(strError));
         end = BodyEnd::SinkStopped;
     }
+    const bool bOk =
+        Complete(result, store, end, m_bCompressed ? nWireBytes : m_nBytesReceived.load(), bKeepOldCopy);
+    m_connection.CloseRequest();
+    if (!bOk)
+        CloseAll();
+    return bOk;
+}
+
+bool CPageFetcher::Complete(FetchResult& result, CFileStore& store, CServerConnection::BodyEnd end,
+                            std::int64_t nCounted, bool bKeepOldCopy)
+{
+    using BodyEnd = CServerConnection::BodyEnd;
     // A length the server named judges the body; without one only the server's orderly end
     // makes it whole: a reset, a time-out or closing leaves a file that merely looks complete.
+    // A compressed body is counted as it came over the wire, which the length names, and a cut
+    // one is never whole, as its decoded bytes cannot be told from a whole body's.
     const std::int64_t nExpected = m_nBytesExpected;
-    const bool bIncomplete = nExpected > 0 ? nExpected > m_nBytesReceived : end == BodyEnd::Cut;
+    const bool bIncomplete =
+        nExpected > 0 ? nExpected > nCounted || (m_bCompressed && end == BodyEnd::Cut) : end == BodyEnd::Cut;
     bool bOk = false;
     if (bIncomplete)
     {
@@ -252,17 +309,14 @@ bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, b
         m_bStoredAny = true;
         bOk = true;
     }
-
-    m_connection.CloseRequest();
-    if (!bOk)
-        CloseAll();
     result.bPageHeld = bOk && result.bPageHeld;
     return bOk;
 }
 
 // Moves the body from the connection to the store, counting it for the display. The sink stops
 // only when a block could not be written. Failures are logged and named in `result`.
-CServerConnection::BodyEnd CPageFetcher::TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage)
+CServerConnection::BodyEnd CPageFetcher::TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage,
+                                                      std::int64_t& nWireBytes)
 {
     result.bPageHeld = bHoldPage;
     std::string strWriteError;
@@ -300,5 +354,74 @@ CServerConnection::BodyEnd CPageFetcher::TransferBody(CFileStore& store, FetchRe
         result.strError = Report(body.strError);
     if (!strWriteError.empty())
         result.strError = Report(std::move(strWriteError));
+    nWireBytes = body.nWireBytes;
     return body.end;
+}
+
+std::unique_ptr<CServerConnection> CPageFetcher::MakeConnection() const
+{
+    auto pConnection = std::make_unique<CServerConnection>(m_context, *m_pSettings, m_connection.RateLimit());
+    pConnection->SetCheckCertificates(m_bCheckCertificates);
+    return pConnection;
+}
+
+CServerConnection::ConnectOutcome CPageFetcher::ConnectOther(CServerConnection& connection) const
+{
+    return connection.Connect(m_strStartDir, m_strUser, m_strPassword);
+}
+
+void CPageFetcher::ShowProgress(std::int64_t nReceived, std::int64_t nExpected, double dRate)
+{
+    m_nBytesReceived = nReceived;
+    m_nBytesExpected = nExpected;
+    m_dRate.store(dRate, std::memory_order_relaxed);
+}
+
+FetchResult CPageFetcher::Conclude(std::string strUrl, AheadOutcome& ahead, bool bHoldPage, bool bKeep)
+{
+    m_strUrl = std::move(strUrl);
+    FetchResult result;
+    result.bOk = ConcludeStore(result, ahead, bHoldPage, bKeep);
+    if (result.bOk)
+        result.strError.clear();
+    if (!result.bPageHeld)
+        std::string().swap(result.strPageText);
+    return result;
+}
+
+bool CPageFetcher::ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool bHoldPage, bool bKeep)
+{
+    const LocalNames::LocalName name = NameOf(m_strUrl);
+    // Whether the file is present is decided now, as one transfer at a time decides it.
+    if (const std::optional<bool> decided = Before(result, name))
+        return *decided;
+    if (!ahead.bAsked)
+        return Store(result, bHoldPage, bKeep);
+    if (!ahead.strSendError.empty())
+        return Fail(result, ahead.strSendError);
+    bool bKeepOldCopy = false;
+    if (const std::optional<bool> decided = After(result, name, ahead.response, bKeepOldCopy))
+        return *decided;
+    if (!ahead.pStore)
+        return Store(result, bHoldPage, bKeep);
+    if (!ahead.strCreateError.empty())
+        return Fail(result, ahead.strCreateError);
+
+    for (std::string& strLine : ahead.lines)
+        result.strError = Report(std::move(strLine));
+    CServerConnection::BodyEnd end = ahead.end;
+    if (!ahead.strFinishError.empty())
+    {
+        result.strError = Report(std::move(ahead.strFinishError));
+        end = CServerConnection::BodyEnd::SinkStopped;
+    }
+    // A body the filter leaves out is only read for links, so it is stored as a folder page is.
+    result.bTemporary = result.bTemporary || !bKeep;
+    m_nBytesExpected = ahead.response.nLength;
+    m_nBytesReceived = ahead.nReceived;
+    result.bPageHeld = bHoldPage && ahead.bPageHeld;
+    if (result.bPageHeld)
+        result.strPageText = std::move(ahead.strPageText);
+    return Complete(result, *ahead.pStore, end, m_bCompressed ? ahead.nWireBytes : ahead.nReceived,
+                    bKeepOldCopy);
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "crawl/AheadOutcome.h"
 #include "crawl/FetchResult.h"
+#include "crawl/LocalNames.h"
 #include "crawl/ServerConnection.h"
 #include "crawl/TextAnswer.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 class IEngineContext;
@@ -35,7 +39,11 @@ public:
     void SetStartDir(std::string strStartDir);
     void SetUser(std::string strUser) { m_strUser = std::move(strUser); }
     void SetPassword(std::string strPassword) { m_strPassword = std::move(strPassword); }
-    void SetCheckCertificates(bool bCheck) { m_connection.SetCheckCertificates(bCheck); }
+    void SetCheckCertificates(bool bCheck)
+    {
+        m_bCheckCertificates = bCheck;
+        m_connection.SetCheckCertificates(bCheck);
+    }
     void SetStopFlag(const std::atomic<bool>* pStop) { m_connection.SetStopFlag(pStop); }
 
     // Fetches `strUrl` into its local file. With `bHoldPage` a text/html body written here comes
@@ -52,7 +60,38 @@ public:
     // Closes the request, the connection and the session.
     void CloseAll() { m_connection.Close(); }
 
+    // For transfers driven ahead of their turn on connections of their own. What an address comes
+    // to before any request is asked: refused, present already, or to be asked for.
+    enum class BeforeRequest
+    {
+        Refused,
+        Present,
+        Ask,
+    };
+    LocalNames::LocalName NameOf(const std::string& strUrl) const;
+    BeforeRequest Judge(const LocalNames::LocalName& name) const;
+    // Whether the body of `response` for `name` is to be stored: nothing is logged here.
+    bool WantsBody(const LocalNames::LocalName& name, const GetResponse& response) const;
+    std::string ObjectPathOf(const std::string& strUrl) const;
+    // A connection set up as the fetcher's own (the same rate limit bucket and certificate check),
+    // and its opening with the run's credentials.
+    std::unique_ptr<CServerConnection> MakeConnection() const;
+    CServerConnection::ConnectOutcome ConnectOther(CServerConnection& connection) const;
+    // The result of `strUrl` from what a transfer fetched ahead, judged as Download judges it,
+    // logged and stored now, in the caller's order. An address whose turn finds it otherwise than
+    // when it was asked for (present by now, or its body not taken) is judged and fetched afresh.
+    [[nodiscard]] FetchResult Conclude(std::string strUrl, AheadOutcome& ahead, bool bHoldPage, bool bKeep);
+    // The progress display's figures while transfers are driven from outside.
+    void ShowProgress(std::int64_t nReceived, std::int64_t nExpected, double dRate);
+    // Whether a request has been sent on the fetcher's own connection.
+    bool Requested() const { return m_connection.Requested(); }
+
+    // The largest page kept in memory for its links; most pages are far smaller.
+    static constexpr size_t kMaxHeldPageBytes = size_t{8} * 1024 * 1024;
+
     const std::string& GetServerRoot() const { return m_strServerRoot; }
+    // Whether an address that names no file is stored as index.html.
+    bool NoNameAsIndex() const { return m_bNoNameAsIndex; }
     // Whether any file has been stored under its final name since the fetcher was built.
     bool StoredAny() const { return m_bStoredAny; }
 
@@ -64,10 +103,20 @@ public:
 private:
     // Download's steps; each failure is logged and its line left in `result`.
     bool Store(FetchResult& result, bool bHoldPage, bool bKeep);
+    // The decision before a request, logged; nothing when the address is to be asked for.
+    std::optional<bool> Before(FetchResult& result, const LocalNames::LocalName& name);
+    // What the answer means, logged; nothing when its body is to be stored, with `bKeepOldCopy`.
+    std::optional<bool> After(FetchResult& result, const LocalNames::LocalName& name,
+                              const GetResponse& response, bool& bKeepOldCopy);
+    // Judges a received body by its length and how it ended, and puts it in place.
+    bool Complete(FetchResult& result, CFileStore& store, CServerConnection::BodyEnd end,
+                  std::int64_t nCounted, bool bKeepOldCopy);
+    bool ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool bHoldPage, bool bKeep);
     bool WriteBody(FetchResult& result, const GetResponse& response, bool bKeepOldCopy, bool bHoldPage);
     // A failed answer: its log line, and the pause the server asked for.
     bool FailAnswer(FetchResult& result, const GetResponse& response);
-    CServerConnection::BodyEnd TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage);
+    CServerConnection::BodyEnd TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage,
+                                            std::int64_t& nWireBytes);
     // Connects unless connected; a failure is logged (with the box for an address the fetcher does
     // not serve) and its line returned, empty when connected.
     std::string Connect();
@@ -90,6 +139,10 @@ private:
     bool m_bByDate = false;
     bool m_bRenameOld = false;
     bool m_bNoNameAsIndex = false;
+    bool m_bCompressed = false;
+    bool m_bCheckCertificates = true;
+    // Kept for the connections the fetcher sets up besides its own.
+    std::unique_ptr<RunSettings> m_pSettings;
     CServerConnection m_connection;
     bool m_bStoredAny = false;
     std::atomic<double> m_dRate{0};

@@ -37,10 +37,13 @@ std::int64_t LeadingNumber(const std::string& strText)
 
 } // namespace
 
-CServerConnection::CServerConnection(IEngineContext& context, const RunSettings& settings)
-    : m_context(context), m_bAllowHttps(settings.nAllowHttps != 0), m_nWaitMs(settings.nWaitMs),
-      m_pRateLimit(settings.nLimitRate > 0 ? std::make_shared<CRateLimit>(settings.nLimitRate) : nullptr)
+CServerConnection::CServerConnection(IEngineContext& context, const RunSettings& settings,
+                                     std::shared_ptr<CRateLimit> pRateLimit)
+    : m_context(context), m_bAllowHttps(settings.nAllowHttps != 0), m_bCompressed(settings.nCompressed != 0),
+      m_nWaitMs(settings.nWaitMs), m_pRateLimit(std::move(pRateLimit))
 {
+    if (!m_pRateLimit && settings.nLimitRate > 0)
+        m_pRateLimit = std::make_shared<CRateLimit>(settings.nLimitRate);
 }
 
 CServerConnection::~CServerConnection()
@@ -62,6 +65,7 @@ void CServerConnection::OpenSession()
     HttpTransport transport;
     transport.bVerifyPeer = m_bCheckCertificates;
     transport.pRateLimit = m_pRateLimit;
+    transport.bCompressed = m_bCompressed;
     m_pSession->SetTransport(transport);
     // A server that keeps the transfer waiting must not hold up the program's tear-down.
     m_pSession->SetCancel([this] { return m_context.IsClosing(); });
@@ -95,21 +99,118 @@ CServerConnection::ConnectOutcome CServerConnection::Connect(const std::string& 
     return outcome;
 }
 
+void CServerConnection::Open(const std::string& strObject)
+{
+    CloseRequest();
+    // Servers compress only for HTTP/1.1 requests as a rule.
+    m_pFile = m_pConnection->OpenRequest("GET", strObject, m_bCompressed ? "HTTP/1.1" : "HTTP/1.0");
+    m_pFile->AddRequestHeaders(kRequestHeaders, true);
+}
+
 void CServerConnection::Send(const std::string& strObject)
 {
     CloseRequest();
     Pace();
-    m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
-    m_pFile->AddRequestHeaders(kRequestHeaders, true);
+    Open(strObject);
     m_pFile->SendRequest();
 }
 
 GetResponse CServerConnection::Get(const std::string& strObject)
 {
-    GetResponse response;
     try
     {
         Send(strObject);
+    }
+    catch (const CInternetException& e)
+    {
+        GetResponse response;
+        response.strError = FailureLine(e);
+        return response;
+    }
+    return ReadResponse();
+}
+
+std::string CServerConnection::Begin(const std::string& strObject)
+{
+    try
+    {
+        m_bRequested = true;
+        Open(strObject);
+        m_pFile->Begin();
+        return {};
+    }
+    catch (const CInternetException& e)
+    {
+        return FailureLine(e);
+    }
+}
+
+bool CServerConnection::Step()
+{
+    if (!m_pFile)
+        return true;
+    try
+    {
+        m_pFile->Step();
+    }
+    catch (const CInternetException&)
+    {
+        // Whatever failed is named when the headers are read, as Get names it.
+        return true;
+    }
+    return m_pFile->HeadersDone();
+}
+
+GetResponse CServerConnection::Response()
+{
+    if (m_pFile && !m_pFile->HeadersDone())
+        return {};
+    try
+    {
+        if (m_pFile)
+            m_pFile->RequireHeaders();
+    }
+    catch (const CInternetException& e)
+    {
+        GetResponse response;
+        response.strError = FailureLine(e);
+        return response;
+    }
+    return ReadResponse();
+}
+
+CServerConnection::ReadyOutcome CServerConnection::ReceiveReady(const BlockSink& sink)
+{
+    char block[kBlockBytes];
+    while (m_pFile)
+    {
+        size_t nRead = 0;
+        try
+        {
+            nRead = m_pFile->ReadReady(block, sizeof block);
+        }
+        catch (const CInternetException& e)
+        {
+            return {true, {BodyEnd::Cut, FailureLine(e), m_pFile->QueryWireBytes()}};
+        }
+        if (nRead == 0)
+            return {m_pFile->Ended(), {BodyEnd::Whole, {}, m_pFile->QueryWireBytes()}};
+        if (!sink(block, nRead))
+            return {true, {BodyEnd::SinkStopped, {}, 0}};
+    }
+    return {true, {}};
+}
+
+int CServerConnection::AddWaitSet(fd_set& read, fd_set& write, fd_set& except, int& nMaxFd) const
+{
+    return m_pFile ? m_pFile->AddWaitSet(read, write, except, nMaxFd) : 0;
+}
+
+GetResponse CServerConnection::ReadResponse()
+{
+    GetResponse response;
+    try
+    {
         response.nStatus = m_pFile->QueryStatusCode();
         if (response.nStatus == 401)
         {
@@ -149,7 +250,7 @@ CServerConnection::BodyOutcome CServerConnection::ReceiveBody(const BlockSink& s
         }
         catch (const CInternetException& e)
         {
-            return {BodyEnd::Cut, FailureLine(e)};
+            return {BodyEnd::Cut, FailureLine(e), m_pFile->QueryWireBytes()};
         }
         if (nRead == 0)
             break;
@@ -158,7 +259,7 @@ CServerConnection::BodyOutcome CServerConnection::ReceiveBody(const BlockSink& s
         if (m_context.IsClosing())
             return {BodyEnd::Cut, {}};
     }
-    return {};
+    return {BodyEnd::Whole, {}, m_pFile ? m_pFile->QueryWireBytes() : 0};
 }
 
 TextAnswer CServerConnection::ReadText(const std::string& strObject, size_t nMaxBytes)

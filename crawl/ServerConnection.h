@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/select.h>
 
 class IEngineContext;
 struct RunSettings;
@@ -41,6 +42,14 @@ public:
     {
         BodyEnd end = BodyEnd::Whole;
         std::string strError;
+        // The body's bytes as they came over the wire, before any decoding.
+        std::int64_t nWireBytes = 0;
+    };
+    // What ReceiveReady handed over: whether the body is over, and how it ended when it is.
+    struct ReadyOutcome
+    {
+        bool bEnded = false;
+        BodyOutcome body;
     };
 
     struct ConnectOutcome
@@ -54,8 +63,11 @@ public:
         std::string strError;
     };
 
-    // Takes the wait between requests, the rate limit and whether https is served.
-    CServerConnection(IEngineContext& context, const RunSettings& settings);
+    // Takes the wait between requests, the rate limit, whether https is served and whether bodies
+    // are asked for compressed. A connection given `pRateLimit` draws from that bucket, so that
+    // several connections of one run share its limit.
+    CServerConnection(IEngineContext& context, const RunSettings& settings,
+                      std::shared_ptr<CRateLimit> pRateLimit = nullptr);
     ~CServerConnection();
     CServerConnection(const CServerConnection&) = delete;
     CServerConnection& operator=(const CServerConnection&) = delete;
@@ -86,14 +98,32 @@ public:
     // The request, the connection and the session.
     void Close();
 
+    // For one of several connections driven at once, none of these waits. Begin sends the GET for
+    // `strObject` (no pause: the caller spaces the starts) and gives the failure's line, empty
+    // when sent; Step lets the client work and tells whether the answer's headers are in; then
+    // Response reads them as Get does, and ReceiveReady hands what has arrived to `sink`.
+    [[nodiscard]] std::string Begin(const std::string& strObject);
+    [[nodiscard]] bool Step();
+    [[nodiscard]] GetResponse Response();
+    [[nodiscard]] ReadyOutcome ReceiveReady(const BlockSink& sink);
+    // Adds the sockets of the request under way; gives how long the caller may wait at most.
+    int AddWaitSet(fd_set& read, fd_set& write, fd_set& except, int& nMaxFd) const;
+    // Whether a request has been sent since the connection was made.
+    bool Requested() const { return m_bRequested; }
+    const std::shared_ptr<CRateLimit>& RateLimit() const { return m_pRateLimit; }
+
 private:
     void OpenSession();
     void Send(const std::string& strObject);
+    void Open(const std::string& strObject);
+    // The status and headers of the request under way, as Get gives them.
+    GetResponse ReadResponse();
     // Waits the pause between two requests, unless this is the run's first.
     void Pace();
 
     IEngineContext& m_context;
     bool m_bAllowHttps;
+    bool m_bCompressed;
     std::uint32_t m_nWaitMs;
     // One bucket for the whole run, drawn from by every body it receives.
     std::shared_ptr<CRateLimit> m_pRateLimit;

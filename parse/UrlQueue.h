@@ -55,6 +55,13 @@ public:
     // The head address and its keep flag; empty and false when the queue is empty.
     std::string Head() const;
     bool HeadKeep() const;
+    // The waiting address at `nIndex` from the head; empty beyond the last.
+    std::string_view At(size_t nIndex) const
+    {
+        return nIndex < m_entries.size() ? m_entries[nIndex].address : std::string_view();
+    }
+    bool KeepAt(size_t nIndex) const { return nIndex < m_entries.size() && m_entries[nIndex].bKeep; }
+    size_t Size() const { return m_entries.size(); }
     // Safe to read from any thread.
     long Count() const { return m_nCount.load(std::memory_order_relaxed); }
 

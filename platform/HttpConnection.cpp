@@ -43,6 +43,27 @@ void OnTlsInfo(const SSL* pSsl, int nWhere, int nAlert)
         *pFlag = true;
 }
 
+// The encodings asked for: only those the client can decode, as a body it cannot decode would fail.
+std::string AcceptedEncodings()
+{
+    const curl_version_info_data* pInfo = curl_version_info(CURLVERSION_NOW);
+    const int nFeatures = pInfo != nullptr ? pInfo->features : 0;
+    std::string strList;
+    const auto add = [&](bool bDecodes, const char* pName)
+    {
+        if (!bDecodes)
+            return;
+        if (!strList.empty())
+            strList += ", ";
+        strList += pName;
+    };
+    add((nFeatures & CURL_VERSION_LIBZ) != 0, "gzip");
+    add((nFeatures & CURL_VERSION_LIBZ) != 0, "deflate");
+    add((nFeatures & CURL_VERSION_BROTLI) != 0, "br");
+    add((nFeatures & CURL_VERSION_ZSTD) != 0, "zstd");
+    return strList.empty() ? "identity" : strList;
+}
+
 } // namespace
 
 CHttpConnection::CHttpConnection(const std::string& strAgent, const std::string& strServer, unsigned nPort,
@@ -107,6 +128,8 @@ void CHttpConnection::ApplyTransport(const HttpTransport& transport)
         Require(curl_easy_setopt(m_pEasy, CURLOPT_CAPATH, pDir));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYPEER, transport.bVerifyPeer ? 1L : 0L));
     Require(curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYHOST, transport.bVerifyPeer ? 2L : 0L));
+    if (transport.bCompressed)
+        Require(curl_easy_setopt(m_pEasy, CURLOPT_ACCEPT_ENCODING, AcceptedEncodings().c_str()));
     m_pRateLimit = transport.pRateLimit;
     if (m_pRateLimit)
     {

@@ -72,7 +72,7 @@ void CHttpRequest::AddRequestHeaders(const std::string& strHeaders, bool bAddIfN
     }
 }
 
-void CHttpRequest::SendRequest()
+void CHttpRequest::Begin()
 {
     // An HTTP/1.0 server closes the connection after each response unless asked to keep it. The
     // client reuses it while the server agrees, and sets up a new one, unnoticed by the caller,
@@ -110,10 +110,19 @@ void CHttpRequest::SendRequest()
     if (added != CURLM_OK)
         throw CInternetException(static_cast<unsigned long>(added), curl_multi_strerror(added));
     m_bAdded = true;
+}
 
+void CHttpRequest::SendRequest()
+{
+    Begin();
     // Headers are complete once the client hands out the first body bytes or ends the transfer.
-    while (!m_bBodyStarted && !m_bDone)
+    while (!HeadersDone())
         Pump();
+    RequireHeaders();
+}
+
+void CHttpRequest::RequireHeaders() const
+{
     // A failure after the body began is Read's to report, once the bytes before it are out.
     if (!m_bBodyStarted)
         ThrowIfFailed();
@@ -124,11 +133,11 @@ bool CHttpRequest::MayResume() const
     return m_bPaused && Clock::now() >= m_resumeAt;
 }
 
-void CHttpRequest::Pump()
+void CHttpRequest::Step()
 {
     CURLM* pMulti = m_connection.m_pMulti;
     int nRunning = 0;
-    CURLMcode code = curl_multi_perform(pMulti, &nRunning);
+    const CURLMcode code = curl_multi_perform(pMulti, &nRunning);
     if (code != CURLM_OK)
         throw CInternetException(static_cast<unsigned long>(code), curl_multi_strerror(code));
 
@@ -141,6 +150,11 @@ void CHttpRequest::Pump()
             m_nResult = pMessage->data.result;
         }
     }
+}
+
+void CHttpRequest::Pump()
+{
+    Step();
     if (m_bDone || BodyPending() || MayResume())
         return;
     if (m_connection.Cancelled())
@@ -154,7 +168,7 @@ void CHttpRequest::Pump()
         const auto untilResume = std::chrono::ceil<std::chrono::milliseconds>(m_resumeAt - Clock::now());
         nWaitMs = static_cast<int>(std::clamp<std::int64_t>(untilResume.count(), 0, kPollMilliseconds));
     }
-    code = curl_multi_poll(pMulti, nullptr, 0, nWaitMs, nullptr);
+    const CURLMcode code = curl_multi_poll(m_connection.m_pMulti, nullptr, 0, nWaitMs, nullptr);
     if (code != CURLM_OK)
         throw CInternetException(static_cast<unsigned long>(code), curl_multi_strerror(code));
 }
@@ -167,17 +181,12 @@ size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
     {
         if (MayResume())
         {
-            // Giving the client room again makes it hand over the block it held back.
-            m_bPaused = false;
-            const CURLcode resumed = curl_easy_pause(m_connection.m_pEasy, CURLPAUSE_CONT);
-            if (resumed != CURLE_OK)
-                Fail(resumed);
+            Resume();
             continue;
         }
         if (m_bDone)
         {
-            ThrowIfFailed();
-            ThrowIfCutShort();
+            EndBody();
             return 0;
         }
         Pump();
@@ -187,6 +196,72 @@ size_t CHttpRequest::Read(void* pBuffer, size_t nCount)
     std::memcpy(pBuffer, m_pending.data() + m_nPendingPos, nTaken);
     m_nPendingPos += nTaken;
     return nTaken;
+}
+
+void CHttpRequest::Resume()
+{
+    // Giving the client room again makes it hand over the block it held back.
+    m_bPaused = false;
+    const CURLcode resumed = curl_easy_pause(m_connection.m_pEasy, CURLPAUSE_CONT);
+    if (resumed != CURLE_OK)
+        Fail(resumed);
+}
+
+void CHttpRequest::EndBody()
+{
+    m_bEndSeen = true;
+    ThrowIfFailed();
+    ThrowIfCutShort();
+}
+
+size_t CHttpRequest::ReadReady(void* pBuffer, size_t nCount)
+{
+    if (!m_bAdded || nCount == 0 || m_bEndSeen)
+        return 0;
+    if (!BodyPending() && MayResume())
+    {
+        Resume();
+        Step();
+    }
+    if (!BodyPending())
+    {
+        if (m_bDone)
+            EndBody();
+        return 0;
+    }
+    const size_t nTaken = std::min(nCount, m_pending.size() - m_nPendingPos);
+    std::memcpy(pBuffer, m_pending.data() + m_nPendingPos, nTaken);
+    m_nPendingPos += nTaken;
+    return nTaken;
+}
+
+int CHttpRequest::AddWaitSet(fd_set& read, fd_set& write, fd_set& except, int& nMaxFd) const
+{
+    if (!m_bAdded || m_bDone || BodyPending() || MayResume())
+        return 0;
+    int nFd = -1;
+    if (curl_multi_fdset(m_connection.m_pMulti, &read, &write, &except, &nFd) != CURLM_OK)
+        return 0;
+    nMaxFd = std::max(nMaxFd, nFd);
+    if (m_bPaused)
+    {
+        const auto untilResume = std::chrono::ceil<std::chrono::milliseconds>(m_resumeAt - Clock::now());
+        return static_cast<int>(std::clamp<std::int64_t>(untilResume.count(), 0, kPollMilliseconds));
+    }
+    long nTimeout = -1;
+    (void)curl_multi_timeout(m_connection.m_pMulti, &nTimeout);
+    // Without a socket yet (a name being looked up) the client asks to be called again soon.
+    if (nTimeout < 0 || nTimeout > kPollMilliseconds || nFd < 0)
+        nTimeout =
+            nFd < 0 ? std::min<long>(nTimeout < 0 ? kPollMilliseconds : nTimeout, 10) : kPollMilliseconds;
+    return static_cast<int>(nTimeout);
+}
+
+std::int64_t CHttpRequest::QueryWireBytes() const
+{
+    curl_off_t nBytes = 0;
+    curl_easy_getinfo(m_connection.m_pEasy, CURLINFO_SIZE_DOWNLOAD_T, &nBytes);
+    return static_cast<std::int64_t>(nBytes);
 }
 
 void CHttpRequest::Close()

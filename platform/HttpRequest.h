@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <sys/select.h>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,22 @@ public:
     size_t Read(void* pBuffer, size_t nCount);
     void Close();
 
+    // For a caller that drives several requests at once, none of these waits: Begin sends,
+    // Step lets the client work, and ReadReady hands out what has arrived (0 when nothing has).
+    void Begin();
+    void Step();
+    // The final response's headers are in, or the transfer ended before any body.
+    bool HeadersDone() const { return m_bBodyStarted || m_bDone; }
+    // Once the headers are done: throws the failure that ended the transfer before any body.
+    void RequireHeaders() const;
+    // The whole body has been handed out; ReadReady has thrown when it ended in failure.
+    bool Ended() const { return m_bEndSeen; }
+    size_t ReadReady(void* pBuffer, size_t nCount);
+    // Adds the sockets the client watches; gives how long the caller may wait before the next Step.
+    int AddWaitSet(fd_set& read, fd_set& write, fd_set& except, int& nMaxFd) const;
+    // The body bytes that came over the wire, before any content decoding.
+    std::int64_t QueryWireBytes() const;
+
 private:
     friend class CHttpConnection;
     CHttpRequest(CHttpConnection& connection, std::string strUrl, bool bHttp10);
@@ -50,6 +67,10 @@ private:
     // Lets the client work until it has something for us, the transfer has ended, or the rate
     // limit's wait is over.
     void Pump();
+    // Hands the held block back to the client once the rate limit allows.
+    void Resume();
+    // At the end of the body: throws for a failed or cut transfer.
+    void EndBody();
     void ThrowIfFailed() const;
     // Over TLS a body without a length ends with the connection; ended without the server's
     // close_notify it may have been cut anywhere, and libcurl passes it as whole all the same.
@@ -74,6 +95,7 @@ private:
     // While paused by the rate limit, the earliest time the held block may pass.
     std::chrono::steady_clock::time_point m_resumeAt;
     bool m_bDone = false;
+    bool m_bEndSeen = false;
     int m_nResult = 0;
     char m_szError[256] = {};
 };

@@ -16,6 +16,9 @@ struct HttpTransport
     // The body bandwidth every request of the session draws from, none for no limit. The caller
     // keeps one for its whole run, so a session set up again after a failure keeps the account.
     std::shared_ptr<CRateLimit> pRateLimit;
+    // Ask for compressed bodies (gzip, deflate, br, zstd as far as the client decodes them); the
+    // body is handed out decoded.
+    bool bCompressed = false;
 };
 
 // The HTTP client's session: the agent name every request carries. Proxies come from the

@@ -22,4 +22,14 @@ std::string FileProgress(long long nReceived, long long nExpected)
     return {text, static_cast<size_t>(length)};
 }
 
+std::string UnderWay(int nTransfers)
+{
+    if (nTransfers <= 1)
+        return {};
+    std::string strText = std::to_string(nTransfers);
+    strText.insert(strText.begin(), '(');
+    strText += " under way)";
+    return strText;
+}
+
 } // namespace ProgressText

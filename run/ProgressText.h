@@ -10,5 +10,7 @@ namespace ProgressText
 std::string Rate(double dBytesPerSecond);
 // "352.0 of 204800.0k (0.2%)"; `nExpected` must not be 0.
 std::string FileProgress(long long nReceived, long long nExpected);
+// "(3 under way)": how many transfers run at once, when more than one does; empty otherwise.
+std::string UnderWay(int nTransfers);
 
 } // namespace ProgressText

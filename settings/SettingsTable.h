@@ -25,7 +25,12 @@ inline constexpr const char* kSettingsKeyPath = "Software\\QMV\\Harvestly";
     DWORD(Robots, 0)             /* honour the start server's robots.txt when non-zero */                    \
     DWORD(WaitMs, 0)             /* pause between two requests, milliseconds */                              \
     DWORD(LimitRate, 0)          /* body bytes per second, 0 no limit */                                     \
-    DWORD(ConvertLinks, 0)       /* rewrite links of stored pages to browse offline when non-zero */
+    DWORD(ConvertLinks, 0)       /* rewrite links of stored pages to browse offline when non-zero */         \
+    DWORD(Connections, 0)        /* transfers at once, 0 or 1 one at a time, at most 8 */                    \
+    DWORD(Compressed, 0)         /* ask for compressed bodies and store them decoded when non-zero */
+
+// The most transfers a run drives at once.
+inline constexpr std::uint32_t kMaxConnections = 8;
 
 #define HARVESTLY_VALUE_NAME(name, ...) inline constexpr const char* kValue##name = #name;
 HARVESTLY_SETTINGS(HARVESTLY_VALUE_NAME, HARVESTLY_VALUE_NAME)

@@ -29,22 +29,25 @@ constexpr Check kChecks[] = {
     {IDC_MORE_FOLLOW_CSS, IDS_FOLLOW_CSS, kValueFollowCss},
     {IDC_MORE_ROBOTS, IDS_ROBOTS, kValueRobots},
     {IDC_MORE_CONVERT_LINKS, IDS_CONVERT_LINKS, kValueConvertLinks},
+    {IDC_MORE_COMPRESSED, IDS_COMPRESSED, kValueCompressed},
 };
+
+// Longer digit strings stop here rather than wrap, so the field shows back what was stored.
+constexpr std::uint64_t kLargestNumber = 0xFFFFFFFF;
 
 struct Number
 {
     int nId;
     const char* pszValue;
     const char* pszMessage;
+    std::uint64_t nMax;
 };
 
 constexpr Number kNumbers[] = {
-    {IDC_MORE_WAIT, kValueWaitMs, "Wait must be numeric."},
-    {IDC_MORE_LIMIT_RATE, kValueLimitRate, "Rate limit must be numeric."},
+    {IDC_MORE_WAIT, kValueWaitMs, "Wait must be numeric.", kLargestNumber},
+    {IDC_MORE_LIMIT_RATE, kValueLimitRate, "Rate limit must be numeric.", kLargestNumber},
+    {IDC_MORE_CONNECTIONS, kValueConnections, "Connections must be a number from 0 to 8.", kMaxConnections},
 };
-
-// Longer digit strings stop here rather than wrap, so the field shows back what was stored.
-constexpr std::uint64_t kLargestNumber = 0xFFFFFFFF;
 
 bool IsDigit(QChar c)
 {
@@ -60,6 +63,7 @@ CMoreOptionsDlg::CMoreOptionsDlg(IEngineContext& context, QWidget* pParent)
         SetLabel(check.nId, check.nTextId);
     SetLabel(IDC_MORE_WAIT_LABEL, IDS_WAIT_MS, IDC_MORE_WAIT);
     SetLabel(IDC_MORE_LIMIT_RATE_LABEL, IDS_LIMIT_RATE, IDC_MORE_LIMIT_RATE);
+    SetLabel(IDC_MORE_CONNECTIONS_LABEL, IDS_CONNECTIONS, IDC_MORE_CONNECTIONS);
     ReadStoredValues();
     for (const Check& check : kChecks)
         OnPressed(check.nId, [this, check] { StoreCheck(check.nId, check.pszValue); });
@@ -67,7 +71,8 @@ CMoreOptionsDlg::CMoreOptionsDlg(IEngineContext& context, QWidget* pParent)
     {
         if (auto* pEdit = Item<QLineEdit>(number.nId))
             connect(pEdit, &QLineEdit::textChanged, this,
-                    [this, number] { StoreNumber(number.nId, number.pszValue, number.pszMessage); });
+                    [this, number]
+                    { StoreNumber(number.nId, number.pszValue, number.pszMessage, number.nMax); });
     }
     if (auto* pOk = Item<QPushButton>(1))
         connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
@@ -115,19 +120,19 @@ void CMoreOptionsDlg::StoreCheck(int nId, const char* pszValue)
     Store(IsDlgButtonChecked(nId) == 1 ? 1 : 0, pszValue);
 }
 
-void CMoreOptionsDlg::StoreNumber(int nId, const char* pszValue, const char* pszMessage)
+void CMoreOptionsDlg::StoreNumber(int nId, const char* pszValue, const char* pszMessage, std::uint64_t nMax)
 {
     const QString text = GetDlgItemText(nId);
-    if (!std::all_of(text.begin(), text.end(), IsDigit))
+    std::uint64_t nValue = 0;
+    for (const QChar c : text)
+        nValue = IsDigit(c) ? std::min(nValue * 10 + (c.unicode() - '0'), kLargestNumber) : nValue;
+    if (!std::all_of(text.begin(), text.end(), IsDigit) || (nMax < kLargestNumber && nValue > nMax))
     {
         m_context.MessageBox(pszMessage, MsgButtons::Ok, MsgIcon::None, {});
         // The shortened text is a change of its own, checked and stored in turn.
         SetDlgItemText(nId, text.chopped(1));
         return;
     }
-    std::uint64_t nValue = 0;
-    for (const QChar c : text)
-        nValue = std::min(nValue * 10 + (c.unicode() - '0'), kLargestNumber);
     Store(static_cast<std::uint32_t>(nValue), pszValue);
 }
 

@@ -20,11 +20,15 @@ enum MoreOptionsDlgId : int
     IDC_MORE_WAIT = 1066,
     IDC_MORE_LIMIT_RATE_LABEL = 1067,
     IDC_MORE_LIMIT_RATE = 1068,
+    IDC_MORE_COMPRESSED = 1069,
+    IDC_MORE_CONNECTIONS_LABEL = 1070,
+    IDC_MORE_CONNECTIONS = 1071,
 };
 
 // The values beyond the options panel: the switches for today's sites, the pause between
-// requests, the rate limit and link conversion. Like the options panel it shows the stored values
-// when it opens and stores each one the moment it changes; OK and the close box only close it.
+// requests, the rate limit, link conversion, compressed transfers and the transfers at once. Like the options
+// panel it shows the stored values when it opens and stores each one the moment it changes; OK and the close
+// box only close it.
 class CMoreOptionsDlg : public CTemplateDialog
 {
     Q_OBJECT
@@ -35,8 +39,9 @@ public:
 
     void ReadStoredValues();
     void StoreCheck(int nId, const char* pszValue);
-    // A number field: digits only; anything else is refused with a message and taken back.
-    void StoreNumber(int nId, const char* pszValue, const char* pszMessage);
+    // A number field: digits only, up to `nMax`; anything else is refused with a message and taken
+    // back.
+    void StoreNumber(int nId, const char* pszValue, const char* pszMessage, std::uint64_t nMax);
 
 private:
     void Store(std::uint32_t nValue, const char* pszValue);

@@ -10,8 +10,10 @@
 # thread, wget2 with its default five threads, and the floor: one `curl -K` over one kept-alive
 # connection fetching the addresses harvestly-cli stored, with nothing parsed. Then peak memory
 # of harvestly-cli on the synthetic site at PAGES and at ten times PAGES pages.
-# HARVESTLY_CLI=path measures another build of harvestly-cli (default: a Release build here).
+# HARVESTLY_CLI=path measures another build of harvestly-cli (default: a Release build here);
+# HARVESTLY_CONNECTIONS=N runs it with --connections N.
 set -euo pipefail
+connections=${HARVESTLY_CONNECTIONS:-}
 cd "$(dirname "$0")/../.."
 source bench/nginx.sh
 rounds=${1:-5}
@@ -38,7 +40,7 @@ export XDG_CONFIG_HOME="$work/config" # a fresh settings store: no stored filter
 command_of() {
     local program=$1 dest=$2
     case $program in
-    harvestly) cmd=("$HARVESTLY_CLI" -q -y -c --index --continue-on-error "$url" "$dest") ;;
+    harvestly) cmd=("$HARVESTLY_CLI" -q -y -c --index --continue-on-error ${connections:+--connections "$connections"} "$url" "$dest") ;;
     # Both wgets: every depth, no robots.txt, and no query addresses (harvestly-cli refuses them).
     wget) cmd=(wget -r -l inf -np -nH --cut-dirs=1 -q -e robots=off --reject-regex '[?]' -P "$dest" "$url") ;;
     wget2_1) cmd=(wget2 -r -l 0 -np -nH --cut-dirs=1 -q --robots=off --reject-regex '[?]' --max-threads=1 -P "$dest" "$url") ;;

@@ -369,3 +369,35 @@ TEST_F(MainDlgTest, ClosingDuringARunEndsTheWorkerAndFreesTheJobWithoutAnOutcome
     EXPECT_TRUE(m_app.Boxes().Texts().empty());
     EXPECT_EQ(m_tray.Calls().back().command, TrayCommand::Delete);
 }
+
+TEST_F(MainDlgTest, ClosingDuringARunWithSeveralTransfersCutsThemAtOnceAndLeavesNothingPartial)
+{
+    // Three pages that trickle in for far longer than the test, all under way at once.
+    CTestHttpServer server;
+    TestResponse slow = TestResponse::Ok(std::string(64 * 1024, 'x'));
+    slow.blockBytes = 256;
+    slow.blockDelay = std::chrono::milliseconds(50);
+    for (const char* name : {"/site/a.html", "/site/b.html", "/site/c.html"})
+        server.Serve(name, slow);
+    server.Serve("/site/index.html",
+                 TestResponse::Ok("<a href=a.html>a</a><a href=b.html>b</a><a href=c.html>c</a>"));
+    m_app.StoreDword(kValueConnections, 3);
+
+    CMainDlg dialog(m_app.App(), &m_tray, &m_launcher);
+    dialog.m_strUrl = server.Url("/site/index.html");
+    dialog.m_strDestination = m_app.Destination();
+    dialog.show();
+    dialog.Item<QPushButton>(IDC_GO)->click();
+    for (const char* name : {"/site/a.html", "/site/b.html", "/site/c.html"})
+        ASSERT_TRUE(server.WaitForRequest(name, 1, std::chrono::seconds(20))) << name;
+
+    const auto start = std::chrono::steady_clock::now();
+    dialog.reject();
+    // The bodies would take another ten seconds; a close that waited for them would show here.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(dialog.m_pJob, nullptr);
+    EXPECT_EQ(dialog.Worker(), nullptr);
+    std::set<std::string> expected{"index.html"};
+    EXPECT_EQ(FilesIn(m_app.Destination()), expected) << "no partial file and no cut body is left";
+    QApplication::processEvents();
+}

@@ -13,10 +13,28 @@ using Overrides = std::vector<std::pair<std::string, std::string>>;
 
 TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
 {
-    const CliParseResult parsed =
-        ParseCliOptions({"-c", "--user", "me", "-p", "se cret", "--file-check=rename", "--retries", "0",
-                         "--continue-on-error", "--index", "--depth", "3", "--filter", "*.gif;*.png",
-                         "--exclude", "-q", "-y", "http://host/a/", "out"});
+    const CliParseResult parsed = ParseCliOptions({"-c",
+                                                   "--user",
+                                                   "me",
+                                                   "-p",
+                                                   "se cret",
+                                                   "--file-check=rename",
+                                                   "--retries",
+                                                   "0",
+                                                   "--continue-on-error",
+                                                   "--index",
+                                                   "--depth",
+                                                   "3",
+                                                   "--filter",
+                                                   "*.gif;*.png",
+                                                   "--exclude",
+                                                   "--connections",
+                                                   "8",
+                                                   "--compressed",
+                                                   "-q",
+                                                   "-y",
+                                                   "http://host/a/",
+                                                   "out"});
     ASSERT_TRUE(parsed.options) << parsed.strError;
     const CliOptions& options = *parsed.options;
     EXPECT_TRUE(options.bCrawl);
@@ -29,7 +47,8 @@ TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
     const Overrides expected = {
         {kValueFileCheck, "2"},        {kValueRetries, "0"},       {kValueContinueOnError, "1"},
         {kValueNoNameAsIndex, "1"},    {kValueDepth, "3"},         {kValueUseFilters, "1"},
-        {kValueFilter, "*.gif;*.png"}, {kValueFilterExclude, "1"},
+        {kValueFilter, "*.gif;*.png"}, {kValueFilterExclude, "1"}, {kValueConnections, "8"},
+        {kValueCompressed, "1"},
     };
     EXPECT_EQ(options.settingOverrides, expected);
 }
@@ -87,6 +106,11 @@ TEST(CliOptions, RefusesBadUsageWithOneLine)
         {"--bogus", "http://host/", "dest"},
         {"--yes=1", "http://host/", "dest"},
         {"http://host/", "dest", "--user"},
+        {"--connections", "0", "http://host/", "dest"},
+        {"--connections", "9", "http://host/", "dest"},
+        {"--connections", "1.0", "http://host/", "dest"},
+        {"--connections", "two", "http://host/", "dest"},
+        {"--compressed=1", "http://host/", "dest"},
     };
     for (const auto& arguments : bad)
     {
@@ -117,6 +141,11 @@ TEST(ProgressLine, ShowsPercentOnlyWhenTheLengthIsKnownAndCutsAtCharacters)
 
     progress.nBytesExpected = 0;
     progress.nBytesReceived = 2048;
+    EXPECT_EQ(FormatProgressLine(progress, 200), "[7 done, 3 pending] 12.35 KBps 2.0k http://host/a/big.zip");
+    progress.nUnderWay = 4;
+    EXPECT_EQ(FormatProgressLine(progress, 200),
+              "[7 done, 3 pending, 4 under way] 12.35 KBps 2.0k http://host/a/big.zip");
+    progress.nUnderWay = 1;
     EXPECT_EQ(FormatProgressLine(progress, 200), "[7 done, 3 pending] 12.35 KBps 2.0k http://host/a/big.zip");
 
     progress.strCurrentUrl = "http://host/文件";

@@ -49,6 +49,8 @@ TEST_F(CliReach, BadValuesEndWithStatusTwoBeforeAnythingIsFetched)
     EXPECT_NE(err.find("--wait takes seconds"), std::string::npos) << err;
     EXPECT_EQ(Run({"--yes", "--limit-rate", "5x", url, Dest()}, nullptr, &err), 2);
     EXPECT_NE(err.find("--limit-rate takes bytes per second"), std::string::npos) << err;
+    EXPECT_EQ(Run({"--yes", "--connections", "9", url, Dest()}, nullptr, &err), 2);
+    EXPECT_NE(err.find("--connections takes a whole number from 1 to 8"), std::string::npos) << err;
     EXPECT_EQ(Run({"--yes", "--why", m_dest.Path() + "missing/why.csv", url, Dest()}, nullptr, &err), 2);
     EXPECT_NE(err.find("cannot write the link report " + m_dest.Path() + "missing/why.csv"),
               std::string::npos)

@@ -40,6 +40,7 @@ TEST_F(MoreOptionsDlgTest, ShowsTheStoredValuesAndStoresEachTheMomentItChanges)
         {IDC_MORE_FOLLOW_CSS, "(&Y)跟随样式表", kValueFollowCss, false},
         {IDC_MORE_ROBOTS, "(&R)遵守 robots.txt", kValueRobots, true},
         {IDC_MORE_CONVERT_LINKS, "(&L)转换链接以便离线浏览", kValueConvertLinks, false},
+        {IDC_MORE_COMPRESSED, "(&Z)请求压缩传输", kValueCompressed, false},
     };
     for (const auto& check : checks)
     {
@@ -87,6 +88,21 @@ TEST_F(MoreOptionsDlgTest, ShowsTheStoredValuesAndStoresEachTheMomentItChanges)
         EXPECT_EQ(StoredDword(number.pszValue), std::optional<std::uint32_t>(0xFFFFFFFFu)) << "no wrap";
         test.Boxes().Clear();
     }
+
+    // The transfers at once go up to 8: a larger number is refused and taken back.
+    auto* pConnections = dialog.Item<QLineEdit>(IDC_MORE_CONNECTIONS);
+    ASSERT_NE(pConnections, nullptr);
+    EXPECT_EQ(pConnections->text(), "0");
+    EXPECT_EQ(dialog.Item<QLabel>(IDC_MORE_CONNECTIONS_LABEL)->text(), "(&N)连接数 (1-8):");
+    EXPECT_EQ(dialog.Item<QLabel>(IDC_MORE_CONNECTIONS_LABEL)->buddy(), pConnections);
+    pConnections->selectAll();
+    QTest::keyClicks(pConnections, "8");
+    EXPECT_EQ(StoredDword(kValueConnections), std::optional<std::uint32_t>(8));
+    QTest::keyClicks(pConnections, "0");
+    EXPECT_EQ(pConnections->text(), "8");
+    EXPECT_EQ(test.Boxes().Texts(), std::vector<std::string>{"Connections must be a number from 0 to 8."});
+    EXPECT_EQ(StoredDword(kValueConnections), std::optional<std::uint32_t>(8));
+
     dialog.Item<QPushButton>(1)->click();
     EXPECT_FALSE(dialog.isVisible());
 }
