@@ -213,7 +213,7 @@ void CTransferWindow::Drive(const Slot* pTarget)
     }
     if (nWaitMs <= 0)
         return;
-    timeval timeout{nWaitMs / 1000, (nWaitMs % 1000) * 1000};
+    timeval timeout{nWaitMs / 1000, static_cast<suseconds_t>(nWaitMs % 1000) * 1000};
     (void)select(nMaxFd + 1, &read, &write, &except, &timeout);
 }
 
