@@ -12,6 +12,7 @@
 class IEngineContext;
 class CFileStore;
 struct GetResponse;
+struct RequestConditions;
 struct RunSettings;
 
 // Fetches one address at a time from the start server and stores it under the destination
@@ -55,6 +56,9 @@ public:
     const std::string& GetServerRoot() const { return m_strServerRoot; }
     // Whether any file has been stored under its final name since the fetcher was built.
     bool StoredAny() const { return m_bStoredAny; }
+    // For a run that reached its end: the parts kept from cut transfers are needed no more.
+    // Nothing happens unless cut transfers are resumed.
+    void RemoveKeptParts() const;
 
     // Safe from any thread.
     double GetRate() const { return m_dRate.load(std::memory_order_relaxed); }
@@ -64,9 +68,30 @@ public:
 private:
     // Download's steps; each failure is logged and its line left in `result`.
     bool Store(FetchResult& result, bool bHoldPage, bool bKeep);
-    bool WriteBody(FetchResult& result, const GetResponse& response, bool bKeepOldCopy, bool bHoldPage);
     // A failed answer: its log line, and the pause the server asked for.
     bool FailAnswer(FetchResult& result, const GetResponse& response);
+    // How the body is written: over an old copy (renamed first with `bKeepOldCopy`), after the
+    // first `nFrom` bytes a partial file already holds, and the version it is (for a later
+    // attempt to ask for the rest when this one is cut).
+    struct BodyPlan
+    {
+        bool bKeepOldCopy = false;
+        std::int64_t nFrom = 0;
+        std::string strValidator;
+    };
+    // Sends the request with what the copy and the partial file held ask, and asks once more
+    // for the whole file when the answer to a request for the rest cannot be appended. Fills in
+    // `plan`'s start and version.
+    GetResponse Request(const std::string& strObject, const std::string& strLocalPath,
+                        RequestConditions& conditions, BodyPlan& plan);
+    // The rest of a partial file that may be asked for, added to `conditions`.
+    void AddResumePoint(RequestConditions& conditions, const std::string& strLocalPath) const;
+    // A 304: the copy stays, unless no condition was asked, which makes it a failure.
+    bool NotModified(FetchResult& result, const RequestConditions& conditions, const std::string& strObject);
+    bool WriteBody(FetchResult& result, const GetResponse& response, const BodyPlan& plan, bool bHoldPage);
+    // A transfer cut short: its part is kept for the next attempt when resuming is on, the
+    // answer named a version and the part holds something. Gives the log line saying which.
+    std::string DropOrKeepPart(CFileStore& store, const FetchResult& result, const BodyPlan& plan);
     CServerConnection::BodyEnd TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage);
     // Connects unless connected; a failure is logged (with the box for an address the fetcher does
     // not serve) and its line returned, empty when connected.
@@ -90,6 +115,7 @@ private:
     bool m_bByDate = false;
     bool m_bRenameOld = false;
     bool m_bNoNameAsIndex = false;
+    bool m_bResume = false;
     CServerConnection m_connection;
     bool m_bStoredAny = false;
     std::atomic<double> m_dRate{0};

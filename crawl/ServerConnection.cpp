@@ -95,21 +95,23 @@ CServerConnection::ConnectOutcome CServerConnection::Connect(const std::string& 
     return outcome;
 }
 
-void CServerConnection::Send(const std::string& strObject)
+void CServerConnection::Send(const std::string& strObject, const std::string& strConditions)
 {
     CloseRequest();
     Pace();
     m_pFile = m_pConnection->OpenRequest("GET", strObject, "HTTP/1.0");
     m_pFile->AddRequestHeaders(kRequestHeaders, true);
+    if (!strConditions.empty())
+        m_pFile->AddRequestHeaders(strConditions, true);
     m_pFile->SendRequest();
 }
 
-GetResponse CServerConnection::Get(const std::string& strObject)
+GetResponse CServerConnection::Get(const std::string& strObject, const std::string& strConditions)
 {
     GetResponse response;
     try
     {
-        Send(strObject);
+        Send(strObject, strConditions);
         response.nStatus = m_pFile->QueryStatusCode();
         if (response.nStatus == 401)
         {
@@ -128,6 +130,12 @@ GetResponse CServerConnection::Get(const std::string& strObject)
         response.lastModified = m_pFile->QueryLastModified();
         response.nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
         response.strContentType = m_pFile->QueryHeader("Content-Type");
+        response.strETag = m_pFile->QueryHeader("ETag");
+        response.strLastModified = m_pFile->QueryHeader("Last-Modified");
+        response.strContentRange = m_pFile->QueryHeader("Content-Range");
+        // A 304 never has a body: its exchange is complete, and closing it keeps the connection.
+        if (response.nStatus == 304)
+            CloseRequest();
     }
     catch (const CInternetException& e)
     {
@@ -166,7 +174,7 @@ TextAnswer CServerConnection::ReadText(const std::string& strObject, size_t nMax
     TextAnswer answer;
     try
     {
-        Send(strObject);
+        Send(strObject, {});
         const long nStatus = m_pFile->QueryStatusCode();
         if (nStatus < 200 || nStatus > 299)
         {

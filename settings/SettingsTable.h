@@ -25,7 +25,8 @@ inline constexpr const char* kSettingsKeyPath = "Software\\QMV\\Harvestly";
     DWORD(Robots, 0)             /* honour the start server's robots.txt when non-zero */                    \
     DWORD(WaitMs, 0)             /* pause between two requests, milliseconds */                              \
     DWORD(LimitRate, 0)          /* body bytes per second, 0 no limit */                                     \
-    DWORD(ConvertLinks, 0)       /* rewrite links of stored pages to browse offline when non-zero */
+    DWORD(ConvertLinks, 0)       /* rewrite links of stored pages to browse offline when non-zero */         \
+    DWORD(Resume, 0)             /* keep a cut transfer's part and ask for the rest when non-zero */
 
 #define HARVESTLY_VALUE_NAME(name, ...) inline constexpr const char* kValue##name = #name;
 HARVESTLY_SETTINGS(HARVESTLY_VALUE_NAME, HARVESTLY_VALUE_NAME)
