@@ -217,6 +217,8 @@ private:
             flag(kValueRobots);
         else if (name == "--convert-links")
             flag(kValueConvertLinks);
+        else if (name == "--resume")
+            flag(kValueResume);
         else if (name == "--no-check-certificate")
         {
             flag(nullptr);
@@ -334,6 +336,7 @@ const char* CliUsageText()
            "      --limit-rate RATE     body bytes per second, with an optional k or m\n"
            "      --convert-links       when the run ends, rewrite the links of the pages it read\n"
            "                            so the mirror browses offline\n"
+           "      --resume              keep a cut file's part and ask the server for the rest\n"
            "      --why FILE            write a CSV line per link found: page, value, address, fate\n"
            "  -y, --yes                 create DESTINATION without asking\n"
            "  -q, --quiet               no progress display\n"

@@ -13,10 +13,26 @@ using Overrides = std::vector<std::pair<std::string, std::string>>;
 
 TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
 {
-    const CliParseResult parsed =
-        ParseCliOptions({"-c", "--user", "me", "-p", "se cret", "--file-check=rename", "--retries", "0",
-                         "--continue-on-error", "--index", "--depth", "3", "--filter", "*.gif;*.png",
-                         "--exclude", "-q", "-y", "http://host/a/", "out"});
+    const CliParseResult parsed = ParseCliOptions({"-c",
+                                                   "--user",
+                                                   "me",
+                                                   "-p",
+                                                   "se cret",
+                                                   "--file-check=rename",
+                                                   "--retries",
+                                                   "0",
+                                                   "--continue-on-error",
+                                                   "--index",
+                                                   "--depth",
+                                                   "3",
+                                                   "--filter",
+                                                   "*.gif;*.png",
+                                                   "--exclude",
+                                                   "--resume",
+                                                   "-q",
+                                                   "-y",
+                                                   "http://host/a/",
+                                                   "out"});
     ASSERT_TRUE(parsed.options) << parsed.strError;
     const CliOptions& options = *parsed.options;
     EXPECT_TRUE(options.bCrawl);
@@ -29,7 +45,7 @@ TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
     const Overrides expected = {
         {kValueFileCheck, "2"},        {kValueRetries, "0"},       {kValueContinueOnError, "1"},
         {kValueNoNameAsIndex, "1"},    {kValueDepth, "3"},         {kValueUseFilters, "1"},
-        {kValueFilter, "*.gif;*.png"}, {kValueFilterExclude, "1"},
+        {kValueFilter, "*.gif;*.png"}, {kValueFilterExclude, "1"}, {kValueResume, "1"},
     };
     EXPECT_EQ(options.settingOverrides, expected);
 }
