@@ -195,6 +195,9 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
         if (!m_bByDate || (response.lastModified && localTime && *response.lastModified <= *localTime))
         {
             m_connection.CloseRequest();
+            // The rest of a version no later than the copy is not worth asking for again.
+            if (plan.nFrom > 0)
+                PartialRecord::Remove(FileSystem::PartialPath(name.strPath));
             return true;
         }
     }

@@ -217,6 +217,46 @@ TEST_F(ResumeTest, WithoutResumeNoRangeIsEverSent)
     EXPECT_EQ(Ranges(), (std::vector<std::string>{"", ""}));
 }
 
+TEST_F(ResumeTest, ClosingKeepsThePartAndTheNextRunAsksForTheRest)
+{
+    app.StoreDword(kValueResume, 1);
+    const std::string whole = Bytes('c', 256 * 200);
+    server.Serve("/a/big.bin",
+                 [&](const TestRequest& request)
+                 {
+                     TestResponse response = TestResponse::Ok(whole, "application/octet-stream");
+                     response.headers.emplace_back("ETag", "\"c\"");
+                     const std::string range = request.Header("Range");
+                     if (range.empty())
+                     {
+                         // The window closes while the transfer is under way.
+                         response.blockDelay = std::chrono::milliseconds(10);
+                         response.afterFirstBlock = [this] { app.App().m_bClosing = true; };
+                         return response;
+                     }
+                     const size_t from = std::stoul(range.substr(range.find('=') + 1));
+                     response.status = 206;
+                     response.body = whole.substr(from);
+                     response.headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                                        std::to_string(whole.size() - 1) +
+                                                                        "/" + std::to_string(whole.size()));
+                     return response;
+                 });
+
+    const Outcome cut = Fetch(*MakeFetcher(), "/a/big.bin");
+    app.App().m_bClosing = false;
+    EXPECT_FALSE(cut.bOk);
+    EXPECT_EQ(cut.strError.rfind("File not complete, keeping its ", 0), 0u) << cut.strError;
+    const std::string part = ReadWholeFile(Partial());
+    ASSERT_FALSE(part.empty());
+    ASSERT_LT(part.size(), whole.size());
+    EXPECT_TRUE(whole.compare(0, part.size(), part) == 0);
+
+    ASSERT_TRUE(Fetch(*MakeFetcher(), "/a/big.bin").bOk);
+    EXPECT_TRUE(ReadWholeFile(Local("big.bin")) == whole);
+    EXPECT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=" + std::to_string(part.size()) + "-"}));
+}
+
 class ResumeRunTest : public FetchTest
 {
 protected:
