@@ -7,7 +7,7 @@ namespace
 {
 
 // The user-interface texts are Chinese, stored as UTF-8.
-constexpr std::array<std::pair<unsigned, const char*>, 12> kStrings = {{
+constexpr std::array<std::pair<unsigned, const char*>, 13> kStrings = {{
     {IDS_ABOUTBOX, "(&A)关于 Harvestly..."},
     {IDS_SOCKETS_FAILED, "Windows插座初始化失败."},
     {IDS_VERSION, "Harvestly v1.12建造 %ld"},
@@ -20,6 +20,7 @@ constexpr std::array<std::pair<unsigned, const char*>, 12> kStrings = {{
     {IDS_WAIT_MS, "(&W)等待 (毫秒):"},
     {IDS_LIMIT_RATE, "(&M)限速 (字节/秒):"},
     {IDS_MORE_OPTIONS, "(&P)更多选项..."},
+    {IDS_RESUME, "(&E)断点续传"},
 }};
 
 } // namespace

@@ -19,6 +19,7 @@ enum StringId : unsigned
     IDS_WAIT_MS = 115,
     IDS_LIMIT_RATE = 116,
     IDS_MORE_OPTIONS = 117,
+    IDS_RESUME = 118,
 };
 
 // The string with that identifier, or an empty text when there is none.

@@ -29,6 +29,7 @@ constexpr Check kChecks[] = {
     {IDC_MORE_FOLLOW_CSS, IDS_FOLLOW_CSS, kValueFollowCss},
     {IDC_MORE_ROBOTS, IDS_ROBOTS, kValueRobots},
     {IDC_MORE_CONVERT_LINKS, IDS_CONVERT_LINKS, kValueConvertLinks},
+    {IDC_MORE_RESUME, IDS_RESUME, kValueResume},
 };
 
 struct Number

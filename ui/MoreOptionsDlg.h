@@ -20,11 +20,12 @@ enum MoreOptionsDlgId : int
     IDC_MORE_WAIT = 1066,
     IDC_MORE_LIMIT_RATE_LABEL = 1067,
     IDC_MORE_LIMIT_RATE = 1068,
+    IDC_MORE_RESUME = 1069,
 };
 
 // The values beyond the options panel: the switches for today's sites, the pause between
-// requests, the rate limit and link conversion. Like the options panel it shows the stored values
-// when it opens and stores each one the moment it changes; OK and the close box only close it.
+// requests, the rate limit, link conversion and resuming cut transfers. Like the options panel it shows the
+// stored values when it opens and stores each one the moment it changes; OK and the close box only close it.
 class CMoreOptionsDlg : public CTemplateDialog
 {
     Q_OBJECT
