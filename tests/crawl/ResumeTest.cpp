@@ -257,6 +257,43 @@ TEST_F(ResumeTest, ClosingKeepsThePartAndTheNextRunAsksForTheRest)
     EXPECT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=" + std::to_string(part.size()) + "-"}));
 }
 
+TEST_F(ResumeTest, AFailedAnswerToTheRangeKeepsThePartForTheNextAttempt)
+{
+    app.StoreDword(kValueResume, 1);
+    const std::string whole = Bytes('b', 4000);
+    int nAnswers = 0;
+    server.Serve("/a/big.bin",
+                 [&](const TestRequest& request)
+                 {
+                     TestResponse response = TestResponse::Ok(whole, "application/octet-stream");
+                     response.headers.emplace_back("ETag", "\"b\"");
+                     switch (nAnswers++)
+                     {
+                     case 0: // cut after 1000 bytes
+                         response.body.resize(1000);
+                         response.contentLength = whole.size();
+                         break;
+                     case 1: // busy
+                         response.status = 503;
+                         response.body = "busy";
+                         break;
+                     default:
+                         response.status = 206;
+                         response.body = whole.substr(1000);
+                         response.headers.emplace_back("Content-Range", "bytes 1000-3999/4000");
+                         EXPECT_EQ(request.Header("Range"), "bytes=1000-");
+                     }
+                     return response;
+                 });
+    auto pFetcher = MakeFetcher();
+    EXPECT_FALSE(Fetch(*pFetcher, "/a/big.bin").bOk);
+    EXPECT_FALSE(Fetch(*pFetcher, "/a/big.bin").bOk);
+    EXPECT_EQ(ReadWholeFile(Partial()), whole.substr(0, 1000));
+    ASSERT_TRUE(Fetch(*pFetcher, "/a/big.bin").bOk);
+    EXPECT_TRUE(ReadWholeFile(Local("big.bin")) == whole);
+    EXPECT_EQ(Ranges(), (std::vector<std::string>{"", "bytes=1000-", "bytes=1000-"}));
+}
+
 class ResumeRunTest : public FetchTest
 {
 protected:
