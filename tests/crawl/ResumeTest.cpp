@@ -231,7 +231,7 @@ TEST_F(ResumeTest, ClosingKeepsThePartAndTheNextRunAsksForTheRest)
                      {
                          // The window closes while the transfer is under way.
                          response.blockDelay = std::chrono::milliseconds(10);
-                         response.afterFirstBlock = [this] { app.App().m_bClosing = true; };
+                         response.afterFirstBlock = [this] { app.App().SetClosing(true); };
                          return response;
                      }
                      const size_t from = std::stoul(range.substr(range.find('=') + 1));
@@ -244,7 +244,7 @@ TEST_F(ResumeTest, ClosingKeepsThePartAndTheNextRunAsksForTheRest)
                  });
 
     const Outcome cut = Fetch(*MakeFetcher(), "/a/big.bin");
-    app.App().m_bClosing = false;
+    app.App().SetClosing(false);
     EXPECT_FALSE(cut.bOk);
     EXPECT_EQ(cut.strError.rfind("File not complete, keeping its ", 0), 0u) << cut.strError;
     const std::string part = ReadWholeFile(Partial());
@@ -303,7 +303,7 @@ protected:
         return runner.Run(job);
     }
 
-    CCrawlRunner runner{app};
+    CCrawlRunner runner;
 };
 
 TEST_F(ResumeRunTest, ACutFileIsFinishedByTheRetryOrByTheNextRunAndNoPartOutlivesAFinishedRun)

@@ -224,7 +224,7 @@ TEST_F(UpdateTest, APageAnsweredNotModifiedStillLeadsToTheFilesItLinks)
     server.Serve("/a/a.gif", DatedFile(DateServer::HonoursUntyped, "A", t, "image/gif", pBodies));
     server.Serve("/a/sub/b.gif", DatedFile(DateServer::HonoursUntyped, "B", t, "image/gif", pBodies));
     app.StoreDword(kValueFileCheck, 1);
-    CCrawlRunner runner(app);
+    CCrawlRunner runner;
     const auto run = [&]
     {
         CCrawlJob job(app.App(), app.Settings(), server.Url("/a/index.html"), app.Destination(), "", "",
