@@ -217,6 +217,8 @@ private:
             flag(kValueRobots);
         else if (name == "--convert-links")
             flag(kValueConvertLinks);
+        else if (name == "--resume")
+            flag(kValueResume);
         else if (name == "--no-check-certificate")
         {
             flag(nullptr);
@@ -350,6 +352,7 @@ const char* CliUsageText()
            "                            so the mirror browses offline\n"
            "      --connections N       transfers at once, 1 to 8; the mirror is the same as with 1\n"
            "      --compressed          ask for compressed bodies; files are stored decoded\n"
+           "      --resume              keep a cut file's part and ask the server for the rest\n"
            "      --why FILE            write a CSV line per link found: page, value, address, fate\n"
            "  -y, --yes                 create DESTINATION without asking\n"
            "  -q, --quiet               no progress display\n"

@@ -200,6 +200,11 @@ bool CCrawlJob::Run()
     else if (pWindow)
         pWindow->KeepUnderWay();
     pWindow.reset();
+    // Every address the run needed has its file: parts of cut transfers left by earlier runs
+    // are of addresses it no longer needs. A stopped or failed run leaves them for the next.
+    if (bResult && !m_bStop && !Closing())
+        m_fetcher.RemoveKeptParts();
+
     // Whatever the outcome, what was read is converted; a program that is closing leaves it to
     // the next run.
     const bool bConverted = m_pOffline && !Closing() && ConvertLinks();

@@ -41,6 +41,18 @@ std::string CFileStore::Create()
     return {};
 }
 
+std::string CFileStore::Continue()
+{
+    // Only a plain file is appended to: a link at the partial name is never written through.
+    if (!m_file.Open(m_strPartialPath, CLocalFile::Mode::AppendExisting))
+        return "Unable to create file [" + m_strLocalPath + "], error [" +
+               std::to_string(m_file.LastError().code) + "].";
+    m_bOwnsPartial = true;
+    m_buffer.resize(kWriteBufferBytes);
+    m_nBuffered = 0;
+    return {};
+}
+
 std::string CFileStore::Write(const char* pData, size_t nCount)
 {
     if (m_bWriteFailed)
@@ -115,6 +127,18 @@ std::string CFileStore::KeepPrivate()
     (void)m_file.Close();
     m_bOwnsPartial = false;
     return m_strPartialPath;
+}
+
+bool CFileStore::KeepPartial()
+{
+    const bool bWritten = !m_bWriteFailed && WriteOut().empty();
+    if (!m_file.Close() || !bWritten)
+    {
+        Discard();
+        return false;
+    }
+    m_bOwnsPartial = false;
+    return true;
 }
 
 void CFileStore::Discard()

@@ -24,6 +24,8 @@ public:
 
     // Makes the missing folders and creates the partial file.
     [[nodiscard]] std::string Create();
+    // Opens the partial file a cut transfer left, to write the rest of the body after its end.
+    [[nodiscard]] std::string Continue();
     // Gathers blocks and writes them together: one system call per network block would cap the
     // transfer far below what the network delivers.
     [[nodiscard]] std::string Write(const char* pData, size_t nCount);
@@ -37,6 +39,9 @@ public:
     std::string KeepPrivate();
     // Closes and deletes the partial file.
     void Discard();
+    // Writes what is gathered and leaves the partial file where it is, for a later transfer to
+    // continue; false (and the partial file deleted) when it could not be written whole.
+    bool KeepPartial();
 
     const std::string& LocalPath() const { return m_strLocalPath; }
     const std::string& PartialPath() const { return m_strPartialPath; }

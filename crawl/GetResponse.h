@@ -19,5 +19,10 @@ struct GetResponse
     std::string strContentType;
     // The Retry-After header of a 429 or 503 answer, as sent.
     std::string strRetryAfter;
+    // As the server wrote them, for asking for the rest of the same version later; empty when
+    // absent.
+    std::string strETag;
+    std::string strLastModified;
+    std::string strContentRange;
     std::string strError;
 };

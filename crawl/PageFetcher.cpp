@@ -2,6 +2,8 @@
 
 #include "crawl/FileStore.h"
 #include "crawl/LocalNames.h"
+#include "crawl/PartialRecord.h"
+#include "crawl/RequestConditions.h"
 #include "crawl/RetryAfter.h"
 #include "platform/EngineContext.h"
 #include "platform/FileSystem.h"
@@ -34,8 +36,8 @@ bool IsFailedAnswer(long nStatus)
 CPageFetcher::CPageFetcher(IEngineContext& context, const RunSettings& settings)
     : m_context(context), m_bByDate(settings.nFileCheck != kSkipExisting),
       m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0),
-      m_bCompressed(settings.nCompressed != 0), m_pSettings(std::make_unique<RunSettings>(settings)),
-      m_connection(context, settings)
+      m_bCompressed(settings.nCompressed != 0), m_bResume(settings.nResume != 0),
+      m_pSettings(std::make_unique<RunSettings>(settings)), m_connection(context, settings)
 {
 }
 
@@ -179,6 +181,17 @@ bool CPageFetcher::WantsBody(const LocalNames::LocalName& name, const GetRespons
     return m_bByDate && !(response.lastModified && localTime && *response.lastModified <= *localTime);
 }
 
+bool CPageFetcher::AsksWithConditions(const LocalNames::LocalName& name) const
+{
+    // A folder page read for its links is small and stored under a private name of its own.
+    if (name.bTemporary)
+        return false;
+    if (m_bByDate && FileSystem::Exists(name.strPath))
+        return true;
+    return m_bResume && !m_bCompressed &&
+           PartialRecord::Read(FileSystem::PartialPath(name.strPath)).has_value();
+}
+
 std::optional<bool> CPageFetcher::After(FetchResult& result, const LocalNames::LocalName& name,
                                         const GetResponse& response, bool& bKeepOldCopy)
 {
@@ -216,17 +229,30 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
         result.strError = std::move(strError);
         return Fail(result, {});
     }
-    const GetResponse response = m_connection.Get(ObjectPath());
-    bool bKeepOldCopy = false;
-    if (const std::optional<bool> decided = After(result, name, response, bKeepOldCopy))
+    const std::string strObject = ObjectPath();
+    RequestConditions conditions;
+    // A copy whose time cannot be read counts as older: it is asked for without a condition.
+    if (m_bByDate && !name.bTemporary && FileSystem::Exists(name.strPath))
+        conditions.ifModifiedSince = FileSystem::GetWriteTime(name.strPath);
+    if (!name.bTemporary)
+        AddResumePoint(conditions, name.strPath);
+    BodyPlan plan;
+    const GetResponse response = Request(strObject, name.strPath, conditions, plan);
+    if (response.bOk && response.nStatus == 304)
+        return NotModified(result, conditions, strObject);
+    if (const std::optional<bool> decided = After(result, name, response, plan.bKeepOldCopy))
     {
-        if (*decided)
-            m_connection.CloseRequest();
-        return *decided;
+        if (!*decided)
+            return false;
+        m_connection.CloseRequest();
+        // The rest of a version no later than the copy is not worth asking for again.
+        if (plan.nFrom > 0 && !response.bNotFound)
+            PartialRecord::Remove(FileSystem::PartialPath(name.strPath));
+        return true;
     }
     // A body the filter leaves out is only read for links, so it is stored as a folder page is.
     result.bTemporary = result.bTemporary || !bKeep;
-    return WriteBody(result, response, bKeepOldCopy, bHoldPage);
+    return WriteBody(result, response, plan, bHoldPage);
 }
 
 bool CPageFetcher::FailAnswer(FetchResult& result, const GetResponse& response)
@@ -242,26 +268,101 @@ bool CPageFetcher::FailAnswer(FetchResult& result, const GetResponse& response)
                 "Error: the server answered " + std::to_string(response.nStatus) + " for " + m_strUrl);
 }
 
-bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, bool bKeepOldCopy,
+void CPageFetcher::AddResumePoint(RequestConditions& conditions, const std::string& strLocalPath) const
+{
+    if (!m_bResume || m_bCompressed)
+        return;
+    const std::string strPartial = FileSystem::PartialPath(strLocalPath);
+    const std::optional<PartialRecord> record = PartialRecord::Read(strPartial);
+    if (!record || record->strAddress != m_strUrl)
+        return;
+    // A part as long as the whole file, or longer, is no part of it.
+    const std::optional<std::int64_t> nHeld = FileSystem::PlainFileSize(strPartial);
+    if (!nHeld || *nHeld <= 0 || (record->nExpected > 0 && *nHeld >= record->nExpected))
+        return;
+    conditions.nResumeFrom = *nHeld;
+    conditions.strValidator = record->strValidator;
+}
+
+GetResponse CPageFetcher::Request(const std::string& strObject, const std::string& strLocalPath,
+                                  RequestConditions& conditions, BodyPlan& plan)
+{
+    GetResponse response = m_connection.Get(strObject, conditions.Headers());
+    if (conditions.nResumeFrom > 0 && response.bOk)
+    {
+        using RangeAnswer = RequestConditions::RangeAnswer;
+        const RangeAnswer answer = conditions.Judge(response.nStatus, response.strContentRange,
+                                                    response.strETag, response.strLastModified);
+        if (answer == RangeAnswer::Append)
+        {
+            plan.nFrom = conditions.nResumeFrom;
+            plan.strValidator = conditions.strValidator;
+            return response;
+        }
+        // A failed answer says nothing of the file: the part waits for the next attempt.
+        if (answer == RangeAnswer::Whole && IsFailedAnswer(response.nStatus))
+            return response;
+        // Whatever else came, the part is of no further use: bytes of two versions are never
+        // joined.
+        PartialRecord::Remove(FileSystem::PartialPath(strLocalPath));
+        conditions.nResumeFrom = 0;
+        if (answer == RangeAnswer::AskAgain)
+        {
+            m_connection.CloseRequest();
+            response = m_connection.Get(strObject, conditions.Headers());
+        }
+    }
+    plan.strValidator = RequestConditions::ValidatorOf(response.strETag, response.strLastModified);
+    return response;
+}
+
+bool CPageFetcher::NotModified(FetchResult& result, const RequestConditions& conditions,
+                               const std::string& strObject)
+{
+    if (!conditions.ifModifiedSince)
+    {
+        // Taken as a file it would be an empty one.
+        result.strError = Report("Error: the server answered 304 (not modified) to a request without a "
+                                 "condition: " +
+                                 strObject);
+        return false;
+    }
+    // The answer names no type: the copy's name decides, as for a copy not asked for at all.
+    result.strContentType = LocalNames::TypeFromName(result.strLocalPath);
+    return true;
+}
+
+void CPageFetcher::RemoveKeptParts() const
+{
+    if (m_bResume && !m_strDestDir.empty())
+        (void)PartialRecord::RemoveAllUnder(m_strDestDir);
+}
+
+bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, const BodyPlan& plan,
                              bool bHoldPage)
 {
-    m_nBytesExpected = response.nLength;
+    // The bytes already held count as received, so the length judges the whole file.
+    m_nBytesExpected = response.nLength > 0 ? plan.nFrom + response.nLength : 0;
+    m_nBytesReceived = plan.nFrom;
     CFileStore store(result.strLocalPath);
-    if (std::string strError = store.Create(); !strError.empty())
+    if (std::string strError = plan.nFrom > 0 ? store.Continue() : store.Create(); !strError.empty())
         return Fail(result, std::move(strError));
+    // A fresh body has no earlier part: the record of one would describe other bytes.
+    if (m_bResume && plan.nFrom == 0)
+        (void)FileSystem::Delete(PartialRecord::PathFor(store.PartialPath()));
 
     using BodyEnd = CServerConnection::BodyEnd;
-    // Only a body written here is held: a copy kept by date is read from its file.
+    // Only a body written here, whole, is held: a copy kept by date, or a page whose start was
+    // written by an earlier transfer, is read from its file.
     std::int64_t nWireBytes = 0;
-    BodyEnd end =
-        TransferBody(store, result, bHoldPage && response.strContentType == "text/html", nWireBytes);
+    BodyEnd end = TransferBody(
+        store, result, bHoldPage && plan.nFrom == 0 && response.strContentType == "text/html", nWireBytes);
     if (std::string strError = store.Finish(response.lastModified); !strError.empty())
     {
         result.strError = Report(std::move(strError));
         end = BodyEnd::SinkStopped;
     }
-    const bool bOk =
-        Complete(result, store, end, m_bCompressed ? nWireBytes : m_nBytesReceived.load(), bKeepOldCopy);
+    const bool bOk = Complete(result, store, end, m_bCompressed ? nWireBytes : m_nBytesReceived.load(), plan);
     m_connection.CloseRequest();
     if (!bOk)
         CloseAll();
@@ -269,7 +370,7 @@ bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, b
 }
 
 bool CPageFetcher::Complete(FetchResult& result, CFileStore& store, CServerConnection::BodyEnd end,
-                            std::int64_t nCounted, bool bKeepOldCopy)
+                            std::int64_t nCounted, const BodyPlan& plan)
 {
     using BodyEnd = CServerConnection::BodyEnd;
     // A length the server named judges the body; without one only the server's orderly end
@@ -282,9 +383,8 @@ bool CPageFetcher::Complete(FetchResult& result, CFileStore& store, CServerConne
     bool bOk = false;
     if (bIncomplete)
     {
-        store.Discard();
+        result.strError = Report(DropOrKeepPart(store, result, plan));
         m_nBytesReceived = 0;
-        result.strError = Report("File not complete, deleting [" + result.strLocalPath + "]");
     }
     else if (end == BodyEnd::SinkStopped)
     {
@@ -299,18 +399,36 @@ bool CPageFetcher::Complete(FetchResult& result, CFileStore& store, CServerConne
         result.strLocalPath = store.KeepPrivate();
         bOk = true;
     }
-    else if (std::string strError = store.PutInPlace(bKeepOldCopy); !strError.empty())
+    else if (std::string strError = store.PutInPlace(plan.bKeepOldCopy); !strError.empty())
     {
         m_nBytesReceived = 0;
         result.strError = Report(std::move(strError));
     }
     else
     {
+        if (plan.nFrom > 0)
+            (void)FileSystem::Delete(PartialRecord::PathFor(store.PartialPath()));
         m_bStoredAny = true;
         bOk = true;
     }
     result.bPageHeld = bOk && result.bPageHeld;
     return bOk;
+}
+
+std::string CPageFetcher::DropOrKeepPart(CFileStore& store, const FetchResult& result, const BodyPlan& plan)
+{
+    const std::int64_t nHeld = m_nBytesReceived;
+    // The decoded bytes of a compressed body are no range of what the server would send.
+    if (m_bResume && !m_bCompressed && !result.bTemporary && !plan.strValidator.empty() && nHeld > 0)
+    {
+        const PartialRecord record{m_strUrl, plan.strValidator, m_nBytesExpected};
+        if (store.KeepPartial() && record.Write(store.PartialPath()))
+            return "File not complete, keeping its " + std::to_string(nHeld) + " bytes to resume [" +
+                   result.strLocalPath + "]";
+    }
+    // Without a version to ask for, the rest might come from another one.
+    store.Discard();
+    return "File not complete, deleting [" + result.strLocalPath + "]";
 }
 
 // Moves the body from the connection to the store, counting it for the display. The sink stops
@@ -321,6 +439,8 @@ CServerConnection::BodyEnd CPageFetcher::TransferBody(CFileStore& store, FetchRe
     result.bPageHeld = bHoldPage;
     std::string strWriteError;
     const std::time_t start = std::time(nullptr);
+    // Bytes an earlier transfer wrote are not this one's rate.
+    const std::int64_t nBefore = m_nBytesReceived;
     const CServerConnection::BodyOutcome body = m_connection.ReceiveBody(
         [&](const char* pData, size_t nCount)
         {
@@ -347,7 +467,7 @@ CServerConnection::BodyEnd CPageFetcher::TransferBody(CFileStore& store, FetchRe
             }
             const double dElapsed = static_cast<double>(std::time(nullptr) - start);
             if (dElapsed != 0)
-                m_dRate.store(static_cast<double>(nReceived) / dElapsed, std::memory_order_relaxed);
+                m_dRate.store(static_cast<double>(nReceived - nBefore) / dElapsed, std::memory_order_relaxed);
             return true;
         });
     if (!body.strError.empty())
@@ -399,8 +519,8 @@ bool CPageFetcher::ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool 
         return Store(result, bHoldPage, bKeep);
     if (!ahead.strSendError.empty())
         return Fail(result, ahead.strSendError);
-    bool bKeepOldCopy = false;
-    if (const std::optional<bool> decided = After(result, name, ahead.response, bKeepOldCopy))
+    BodyPlan plan;
+    if (const std::optional<bool> decided = After(result, name, ahead.response, plan.bKeepOldCopy))
         return *decided;
     if (!ahead.pStore)
         return Store(result, bHoldPage, bKeep);
@@ -422,6 +542,8 @@ bool CPageFetcher::ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool 
     result.bPageHeld = bHoldPage && ahead.bPageHeld;
     if (result.bPageHeld)
         result.strPageText = std::move(ahead.strPageText);
-    return Complete(result, *ahead.pStore, end, m_bCompressed ? ahead.nWireBytes : ahead.nReceived,
-                    bKeepOldCopy);
+    // A cut transfer keeps its part as one asked at its turn would.
+    plan.strValidator =
+        RequestConditions::ValidatorOf(ahead.response.strETag, ahead.response.strLastModified);
+    return Complete(result, *ahead.pStore, end, m_bCompressed ? ahead.nWireBytes : ahead.nReceived, plan);
 }

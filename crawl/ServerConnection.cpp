@@ -99,27 +99,29 @@ CServerConnection::ConnectOutcome CServerConnection::Connect(const std::string& 
     return outcome;
 }
 
-void CServerConnection::Open(const std::string& strObject)
+void CServerConnection::Open(const std::string& strObject, const std::string& strConditions)
 {
     CloseRequest();
     // Servers compress only for HTTP/1.1 requests as a rule.
     m_pFile = m_pConnection->OpenRequest("GET", strObject, m_bCompressed ? "HTTP/1.1" : "HTTP/1.0");
     m_pFile->AddRequestHeaders(kRequestHeaders, true);
+    if (!strConditions.empty())
+        m_pFile->AddRequestHeaders(strConditions, true);
 }
 
-void CServerConnection::Send(const std::string& strObject)
+void CServerConnection::Send(const std::string& strObject, const std::string& strConditions)
 {
     CloseRequest();
     Pace();
-    Open(strObject);
+    Open(strObject, strConditions);
     m_pFile->SendRequest();
 }
 
-GetResponse CServerConnection::Get(const std::string& strObject)
+GetResponse CServerConnection::Get(const std::string& strObject, const std::string& strConditions)
 {
     try
     {
-        Send(strObject);
+        Send(strObject, strConditions);
     }
     catch (const CInternetException& e)
     {
@@ -135,7 +137,7 @@ std::string CServerConnection::Begin(const std::string& strObject)
     try
     {
         m_bRequested = true;
-        Open(strObject);
+        Open(strObject, {});
         m_pFile->Begin();
         return {};
     }
@@ -229,6 +231,12 @@ GetResponse CServerConnection::ReadResponse()
         response.lastModified = m_pFile->QueryLastModified();
         response.nLength = LeadingNumber(m_pFile->QueryHeader("Content-Length"));
         response.strContentType = m_pFile->QueryHeader("Content-Type");
+        response.strETag = m_pFile->QueryHeader("ETag");
+        response.strLastModified = m_pFile->QueryHeader("Last-Modified");
+        response.strContentRange = m_pFile->QueryHeader("Content-Range");
+        // A 304 never has a body: its exchange is complete, and closing it keeps the connection.
+        if (response.nStatus == 304)
+            CloseRequest();
     }
     catch (const CInternetException& e)
     {
@@ -267,7 +275,7 @@ TextAnswer CServerConnection::ReadText(const std::string& strObject, size_t nMax
     TextAnswer answer;
     try
     {
-        Send(strObject);
+        Send(strObject, {});
         const long nStatus = m_pFile->QueryStatusCode();
         if (nStatus < 200 || nStatus > 299)
         {

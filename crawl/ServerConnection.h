@@ -82,10 +82,12 @@ public:
     // Opens the session and the connection to the server of `strStartDir`, unless one is open.
     ConnectOutcome Connect(const std::string& strStartDir, const std::string& strUser,
                            const std::string& strPassword);
-    // One GET for `strObject` on the open connection, after the pause between requests. After a
-    // completed exchange other than a 404 the request stays open for ReceiveBody. A 401 is a
-    // failure (CTearException::kAccessDenied).
-    [[nodiscard]] GetResponse Get(const std::string& strObject);
+    // One GET for `strObject` on the open connection, after the pause between requests, carrying
+    // `strConditions` ("Name: value\r\n" lines, see RequestConditions). After a completed exchange
+    // other than a 404 or a 304 the request stays open for ReceiveBody; those two have no body
+    // to read and leave the connection fit for the next request. A 401 is a failure
+    // (CTearException::kAccessDenied).
+    [[nodiscard]] GetResponse Get(const std::string& strObject, const std::string& strConditions = {});
     // Hands the open request's body to `sink` in blocks until it ends; checks after every block
     // whether the program is closing. Without an open request there is nothing to hand: Whole.
     [[nodiscard]] BodyOutcome ReceiveBody(const BlockSink& sink);
@@ -114,8 +116,8 @@ public:
 
 private:
     void OpenSession();
-    void Send(const std::string& strObject);
-    void Open(const std::string& strObject);
+    void Send(const std::string& strObject, const std::string& strConditions);
+    void Open(const std::string& strObject, const std::string& strConditions);
     // The status and headers of the request under way, as Get gives them.
     GetResponse ReadResponse();
     // Waits the pause between two requests, unless this is the run's first.

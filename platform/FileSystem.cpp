@@ -93,6 +93,19 @@ std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* e
     return static_cast<std::int64_t>(info.st_mtim.tv_sec);
 }
 
+std::optional<std::int64_t> PlainFileSize(const std::string& path, SystemError* error)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+    {
+        Report(error);
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
 bool SetTimes(const std::string& path, std::int64_t when, SystemError* error)
 {
     const struct timespec times[2] = {{static_cast<time_t>(when), 0}, {static_cast<time_t>(when), 0}};

@@ -35,6 +35,8 @@ bool CreatePath(const std::string& path, SystemError* error = nullptr);
 bool Delete(const std::string& path, SystemError* error = nullptr);
 bool Move(const std::string& from, const std::string& to, SystemError* error = nullptr);
 std::optional<std::int64_t> GetWriteTime(const std::string& path, SystemError* error = nullptr);
+// The size of the plain file at `path` itself; empty for a link, a folder or anything else.
+std::optional<std::int64_t> PlainFileSize(const std::string& path, SystemError* error = nullptr);
 bool SetTimes(const std::string& path, std::int64_t when, SystemError* error = nullptr);
 // Writes everything waiting for the file system that holds `path` (a folder) to its disk.
 bool SyncFileSystem(const std::string& path, SystemError* error = nullptr);

@@ -7,7 +7,7 @@ namespace
 {
 
 // The user-interface texts are Chinese, stored as UTF-8.
-constexpr std::array<std::pair<unsigned, const char*>, 14> kStrings = {{
+constexpr std::array<std::pair<unsigned, const char*>, 15> kStrings = {{
     {IDS_ABOUTBOX, "(&A)关于 Harvestly..."},
     {IDS_SOCKETS_FAILED, "Windows插座初始化失败."},
     {IDS_VERSION, "Harvestly v1.12建造 %ld"},
@@ -22,6 +22,7 @@ constexpr std::array<std::pair<unsigned, const char*>, 14> kStrings = {{
     {IDS_MORE_OPTIONS, "(&P)更多选项..."},
     {IDS_COMPRESSED, "(&Z)请求压缩传输"},
     {IDS_CONNECTIONS, "(&N)连接数 (1-8):"},
+    {IDS_RESUME, "(&E)断点续传"},
 }};
 
 } // namespace

@@ -21,6 +21,7 @@ enum StringId : unsigned
     IDS_MORE_OPTIONS = 117,
     IDS_COMPRESSED = 118,
     IDS_CONNECTIONS = 119,
+    IDS_RESUME = 120,
 };
 
 // The string with that identifier, or an empty text when there is none.

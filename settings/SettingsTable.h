@@ -27,7 +27,8 @@ inline constexpr const char* kSettingsKeyPath = "Software\\QMV\\Harvestly";
     DWORD(LimitRate, 0)          /* body bytes per second, 0 no limit */                                     \
     DWORD(ConvertLinks, 0)       /* rewrite links of stored pages to browse offline when non-zero */         \
     DWORD(Connections, 0)        /* transfers at once, 0 or 1 one at a time, at most 8 */                    \
-    DWORD(Compressed, 0)         /* ask for compressed bodies and store them decoded when non-zero */
+    DWORD(Compressed, 0)         /* ask for compressed bodies and store them decoded when non-zero */        \
+    DWORD(Resume, 0)             /* keep a cut transfer's part and ask for the rest when non-zero */
 
 // The most transfers a run drives at once.
 inline constexpr std::uint32_t kMaxConnections = 8;

@@ -30,6 +30,7 @@ constexpr Check kChecks[] = {
     {IDC_MORE_ROBOTS, IDS_ROBOTS, kValueRobots},
     {IDC_MORE_CONVERT_LINKS, IDS_CONVERT_LINKS, kValueConvertLinks},
     {IDC_MORE_COMPRESSED, IDS_COMPRESSED, kValueCompressed},
+    {IDC_MORE_RESUME, IDS_RESUME, kValueResume},
 };
 
 // Longer digit strings stop here rather than wrap, so the field shows back what was stored.

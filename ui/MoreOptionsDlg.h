@@ -23,12 +23,13 @@ enum MoreOptionsDlgId : int
     IDC_MORE_COMPRESSED = 1069,
     IDC_MORE_CONNECTIONS_LABEL = 1070,
     IDC_MORE_CONNECTIONS = 1071,
+    IDC_MORE_RESUME = 1072,
 };
 
 // The values beyond the options panel: the switches for today's sites, the pause between
-// requests, the rate limit, link conversion, compressed transfers and the transfers at once. Like the options
-// panel it shows the stored values when it opens and stores each one the moment it changes; OK and the close
-// box only close it.
+// requests, the rate limit, link conversion, compressed transfers, resuming cut transfers and the transfers
+// at once. Like the options panel it shows the stored values when it opens and stores each one the moment it
+// changes; OK and the close box only close it.
 class CMoreOptionsDlg : public CTemplateDialog
 {
     Q_OBJECT

@@ -31,6 +31,7 @@ TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
                                                    "--connections",
                                                    "8",
                                                    "--compressed",
+                                                   "--resume",
                                                    "-q",
                                                    "-y",
                                                    "http://host/a/",
@@ -48,7 +49,7 @@ TEST(CliOptions, TurnsOptionsIntoRunOnlySettings)
         {kValueFileCheck, "2"},        {kValueRetries, "0"},       {kValueContinueOnError, "1"},
         {kValueNoNameAsIndex, "1"},    {kValueDepth, "3"},         {kValueUseFilters, "1"},
         {kValueFilter, "*.gif;*.png"}, {kValueFilterExclude, "1"}, {kValueConnections, "8"},
-        {kValueCompressed, "1"},
+        {kValueCompressed, "1"},       {kValueResume, "1"},
     };
     EXPECT_EQ(options.settingOverrides, expected);
 }

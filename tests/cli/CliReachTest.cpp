@@ -6,7 +6,9 @@
 #include "support/TestHttpServer.h"
 #include "support/TestTlsServer.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace
 {
@@ -166,6 +168,51 @@ TEST_F(CliReach, ConvertLinksRewritesTheLinksOfTheStoredPages)
     ASSERT_EQ(Run({"--yes", "--quiet", "--convert-links", url, Dest()}), 0);
     EXPECT_EQ(ReadWholeFile(Dest("index.html")),
               "<a href=\"b.html\">b</a> <a href=\"" + m_server.Url("/x.html") + "\">x</a>\n");
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(CliReach, ResumeKeepsACutFilesPartForTheNextRunAndIsOffWithoutTheOption)
+{
+    const std::string whole(100000, 'w');
+    for (const bool bResume : {false, true})
+    {
+        m_server.ClearLog();
+        // The first answer is cut after 30000 bytes; later ones honour a range of the same version.
+        m_server.Serve("/a/big.bin",
+                       [&, nAnswers = std::make_shared<int>(0)](const TestRequest& request)
+                       {
+                           TestResponse response = TestResponse::Ok(whole, "application/octet-stream");
+                           response.headers.emplace_back("ETag", "\"one\"");
+                           const std::string range = request.Header("Range");
+                           if ((*nAnswers)++ == 0)
+                           {
+                               response.body.resize(30000);
+                               response.contentLength = whole.size();
+                           }
+                           else if (range == "bytes=30000-" && request.Header("If-Range") == "\"one\"")
+                           {
+                               response.status = 206;
+                               response.body = whole.substr(30000);
+                               response.headers.emplace_back("Content-Range", "bytes 30000-99999/100000");
+                           }
+                           return response;
+                       });
+        std::vector<std::string> arguments = {"--yes", "--quiet", m_server.Url("/a/big.bin"), Dest()};
+        if (bResume)
+            arguments.insert(arguments.begin(), "--resume");
+        EXPECT_EQ(Run(arguments), 1) << bResume;
+        EXPECT_EQ(Run(arguments), 0) << bResume;
+        EXPECT_TRUE(ReadWholeFile(Dest("big.bin")) == whole) << bResume;
+        const std::vector<TestRequest> requests = m_server.Requests();
+        ASSERT_EQ(requests.size(), 2u) << bResume;
+        EXPECT_EQ(requests[0].Header("Range"), "");
+        EXPECT_EQ(requests[1].Header("Range"), bResume ? "bytes=30000-" : "") << bResume;
+        std::filesystem::remove_all(Dest());
+    }
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 #include "CrawlRunner.h"
 #include "parse/LinkReportFile.h"
+#include "platform/FileSystem.h"
+#include "platform/TimeFormat.h"
 #include "settings/SettingsTable.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -251,6 +254,67 @@ TEST_F(ConnectionsCrawlTest, SameFilesLogAndReportAsOneConnectionWhateverTheOrde
             EXPECT_EQ(several.report, one.report) << where;
         }
     }
+}
+
+TEST_F(ConnectionsCrawlTest, ADateModeUpdateOfAnUnchangedMirrorSendsNoBodyAtSeveralConnections)
+{
+    const std::int64_t nWhen = 1600000000;
+    std::atomic<int> nBodies{0};
+    std::atomic<int> nNotModified{0};
+    // Answers 304 to a request whose If-Modified-Since is the file's own date, as servers do.
+    const auto dated = [&](std::string body, std::string type)
+    {
+        return [&, body, type](const TestRequest& request)
+        {
+            if (request.Header("If-Modified-Since") == TimeFormat::HttpDate(nWhen))
+            {
+                ++nNotModified;
+                TestResponse notModified;
+                notModified.status = 304;
+                return notModified;
+            }
+            ++nBodies;
+            TestResponse whole = TestResponse::Ok(body, type);
+            whole.headers.emplace_back("Last-Modified", TimeFormat::HttpDate(nWhen));
+            return whole;
+        };
+    };
+    std::string index = "<html>";
+    const int nFiles = 12;
+    for (int i = 0; i < nFiles; ++i)
+    {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        index += "<a href=\"" + name + "\">x</a>";
+        server.Serve("/u/" + name, dated("file " + std::to_string(i), "text/plain"));
+    }
+    server.Serve("/u/index.html", dated(index + "</html>", "text/html"));
+    app.StoreDword(kValueFileCheck, 1);
+    app.StoreDword(kValueConnections, 4);
+    CTempDir folder;
+    const std::string strDest = folder.Path() + "out/";
+    const auto crawl = [&]
+    {
+        CCrawlJob job(app.App(), app.Settings(), server.Url("/u/index.html"), strDest, "", "", true);
+        return runner.Run(job);
+    };
+    ASSERT_EQ(crawl(), std::optional<bool>(true));
+    ASSERT_EQ(nBodies, nFiles + 1);
+    std::map<std::string, std::pair<std::string, std::optional<std::int64_t>>> before;
+    for (const auto& [name, bytes] : Mirror(strDest))
+        before[name] = {bytes, FileSystem::GetWriteTime(strDest + name)};
+    ASSERT_EQ(before.size(), static_cast<size_t>(nFiles + 1));
+
+    nBodies = 0;
+    server.ClearLog();
+    ASSERT_EQ(crawl(), std::optional<bool>(true));
+    EXPECT_EQ(nBodies, 0);
+    EXPECT_EQ(nNotModified, nFiles + 1);
+    for (const TestRequest& request : server.Requests())
+        EXPECT_EQ(request.Header("If-Modified-Since"), TimeFormat::HttpDate(nWhen)) << request.target;
+    std::map<std::string, std::pair<std::string, std::optional<std::int64_t>>> after;
+    for (const auto& [name, bytes] : Mirror(strDest))
+        after[name] = {bytes, FileSystem::GetWriteTime(strDest + name)};
+    EXPECT_EQ(after, before);
 }
 
 } // namespace

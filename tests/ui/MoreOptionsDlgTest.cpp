@@ -23,6 +23,7 @@ protected:
 TEST_F(MoreOptionsDlgTest, ShowsTheStoredValuesAndStoresEachTheMomentItChanges)
 {
     test.StoreDword(kValueRobots, 1);
+    test.StoreDword(kValueResume, 1);
     test.StoreDword(kValueWaitMs, 250);
     CMoreOptionsDlg dialog(test.App());
     dialog.show();
@@ -41,6 +42,7 @@ TEST_F(MoreOptionsDlgTest, ShowsTheStoredValuesAndStoresEachTheMomentItChanges)
         {IDC_MORE_ROBOTS, "(&R)遵守 robots.txt", kValueRobots, true},
         {IDC_MORE_CONVERT_LINKS, "(&L)转换链接以便离线浏览", kValueConvertLinks, false},
         {IDC_MORE_COMPRESSED, "(&Z)请求压缩传输", kValueCompressed, false},
+        {IDC_MORE_RESUME, "(&E)断点续传", kValueResume, true},
     };
     for (const auto& check : checks)
     {
