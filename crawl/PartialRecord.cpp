@@ -13,7 +13,7 @@ namespace
 constexpr std::string_view kPartialEnding = ".part";
 constexpr std::string_view kRecordEnding = ".resume";
 // A record holds one address, one header value and a number: far below this.
-constexpr size_t kMaxRecordBytes = 64 * 1024;
+constexpr size_t kMaxRecordBytes = size_t{64} * 1024;
 
 bool EndsWith(std::string_view text, std::string_view ending)
 {
