@@ -25,4 +25,11 @@ struct GetResponse
     std::string strLastModified;
     std::string strContentRange;
     std::string strError;
+
+    // An answer that is no copy of the address: a client or server error (401 and 404 have rules
+    // of their own), or a final 1xx, which no request of ours asks for.
+    bool IsFailedAnswer() const
+    {
+        return (nStatus >= 100 && nStatus < 200) || (nStatus >= 400 && nStatus < 600 && nStatus != 404);
+    }
 };

@@ -24,19 +24,13 @@ enum FileCheckMode : std::uint32_t
     kByDateRenameOld = 2,
 };
 
-// An answer that is no copy of the address: a client or server error (401 and 404 have rules of
-// their own), or a final 1xx, which no request of ours asks for.
-bool IsFailedAnswer(long nStatus)
-{
-    return (nStatus >= 100 && nStatus < 200) || (nStatus >= 400 && nStatus < 600 && nStatus != 404);
-}
-
 } // namespace
 
 CPageFetcher::CPageFetcher(IEngineContext& context, const RunSettings& settings)
     : m_context(context), m_bByDate(settings.nFileCheck != kSkipExisting),
       m_bRenameOld(settings.nFileCheck == kByDateRenameOld), m_bNoNameAsIndex(settings.nNoNameAsIndex != 0),
       m_bCompressed(settings.nCompressed != 0), m_bResume(settings.nResume != 0),
+      m_resume(context, m_bByDate, m_bResume, m_bCompressed),
       m_pSettings(std::make_unique<RunSettings>(settings)), m_connection(context, settings)
 {
 }
@@ -172,7 +166,7 @@ std::optional<bool> CPageFetcher::Before(FetchResult& result, const LocalNames::
 
 bool CPageFetcher::WantsBody(const LocalNames::LocalName& name, const GetResponse& response) const
 {
-    if (!response.bOk || response.bNotFound || IsFailedAnswer(response.nStatus))
+    if (!response.bOk || response.bNotFound || response.IsFailedAnswer())
         return false;
     if (name.bTemporary || !FileSystem::Exists(name.strPath))
         return true;
@@ -181,23 +175,12 @@ bool CPageFetcher::WantsBody(const LocalNames::LocalName& name, const GetRespons
     return m_bByDate && !(response.lastModified && localTime && *response.lastModified <= *localTime);
 }
 
-bool CPageFetcher::AsksWithConditions(const LocalNames::LocalName& name) const
-{
-    // A folder page read for its links is small and stored under a private name of its own.
-    if (name.bTemporary)
-        return false;
-    if (m_bByDate && FileSystem::Exists(name.strPath))
-        return true;
-    return m_bResume && !m_bCompressed &&
-           PartialRecord::Read(FileSystem::PartialPath(name.strPath)).has_value();
-}
-
 std::optional<bool> CPageFetcher::After(FetchResult& result, const LocalNames::LocalName& name,
                                         const GetResponse& response, bool& bKeepOldCopy)
 {
     if (!response.bOk)
         return Fail(result, response.strError);
-    if (IsFailedAnswer(response.nStatus))
+    if (response.IsFailedAnswer())
         return FailAnswer(result, response);
     result.strContentType = response.strContentType;
 
@@ -230,16 +213,11 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
         return Fail(result, {});
     }
     const std::string strObject = ObjectPath();
-    RequestConditions conditions;
-    // A copy whose time cannot be read counts as older: it is asked for without a condition.
-    if (m_bByDate && !name.bTemporary && FileSystem::Exists(name.strPath))
-        conditions.ifModifiedSince = FileSystem::GetWriteTime(name.strPath);
-    if (!name.bTemporary)
-        AddResumePoint(conditions, name.strPath);
+    RequestConditions conditions = m_resume.ConditionsFor(name, m_strUrl);
     BodyPlan plan;
-    const GetResponse response = Request(strObject, name.strPath, conditions, plan);
+    const GetResponse response = m_resume.Request(m_connection, strObject, name.strPath, conditions, plan);
     if (response.bOk && response.nStatus == 304)
-        return NotModified(result, conditions, strObject);
+        return m_resume.NotModified(result, conditions, strObject);
     if (const std::optional<bool> decided = After(result, name, response, plan.bKeepOldCopy))
     {
         if (!*decided)
@@ -266,76 +244,6 @@ bool CPageFetcher::FailAnswer(FetchResult& result, const GetResponse& response)
     // The body is an error page, not the file: it is neither stored nor read.
     return Fail(result,
                 "Error: the server answered " + std::to_string(response.nStatus) + " for " + m_strUrl);
-}
-
-void CPageFetcher::AddResumePoint(RequestConditions& conditions, const std::string& strLocalPath) const
-{
-    if (!m_bResume || m_bCompressed)
-        return;
-    const std::string strPartial = FileSystem::PartialPath(strLocalPath);
-    const std::optional<PartialRecord> record = PartialRecord::Read(strPartial);
-    if (!record || record->strAddress != m_strUrl)
-        return;
-    // A part as long as the whole file, or longer, is no part of it.
-    const std::optional<std::int64_t> nHeld = FileSystem::PlainFileSize(strPartial);
-    if (!nHeld || *nHeld <= 0 || (record->nExpected > 0 && *nHeld >= record->nExpected))
-        return;
-    conditions.nResumeFrom = *nHeld;
-    conditions.strValidator = record->strValidator;
-}
-
-GetResponse CPageFetcher::Request(const std::string& strObject, const std::string& strLocalPath,
-                                  RequestConditions& conditions, BodyPlan& plan)
-{
-    GetResponse response = m_connection.Get(strObject, conditions.Headers());
-    if (conditions.nResumeFrom > 0 && response.bOk)
-    {
-        using RangeAnswer = RequestConditions::RangeAnswer;
-        const RangeAnswer answer = conditions.Judge(response.nStatus, response.strContentRange,
-                                                    response.strETag, response.strLastModified);
-        if (answer == RangeAnswer::Append)
-        {
-            plan.nFrom = conditions.nResumeFrom;
-            plan.strValidator = conditions.strValidator;
-            return response;
-        }
-        // A failed answer says nothing of the file: the part waits for the next attempt.
-        if (answer == RangeAnswer::Whole && IsFailedAnswer(response.nStatus))
-            return response;
-        // Whatever else came, the part is of no further use: bytes of two versions are never
-        // joined.
-        PartialRecord::Remove(FileSystem::PartialPath(strLocalPath));
-        conditions.nResumeFrom = 0;
-        if (answer == RangeAnswer::AskAgain)
-        {
-            m_connection.CloseRequest();
-            response = m_connection.Get(strObject, conditions.Headers());
-        }
-    }
-    plan.strValidator = RequestConditions::ValidatorOf(response.strETag, response.strLastModified);
-    return response;
-}
-
-bool CPageFetcher::NotModified(FetchResult& result, const RequestConditions& conditions,
-                               const std::string& strObject)
-{
-    if (!conditions.ifModifiedSince)
-    {
-        // Taken as a file it would be an empty one.
-        result.strError = Report("Error: the server answered 304 (not modified) to a request without a "
-                                 "condition: " +
-                                 strObject);
-        return false;
-    }
-    // The answer names no type: the copy's name decides, as for a copy not asked for at all.
-    result.strContentType = LocalNames::TypeFromName(result.strLocalPath);
-    return true;
-}
-
-void CPageFetcher::RemoveKeptParts() const
-{
-    if (m_bResume && !m_strDestDir.empty())
-        (void)PartialRecord::RemoveAllUnder(m_strDestDir);
 }
 
 bool CPageFetcher::WriteBody(FetchResult& result, const GetResponse& response, const BodyPlan& plan,
@@ -383,7 +291,8 @@ bool CPageFetcher::Complete(FetchResult& result, CFileStore& store, CServerConne
     bool bOk = false;
     if (bIncomplete)
     {
-        result.strError = Report(DropOrKeepPart(store, result, plan));
+        result.strError = Report(
+            m_resume.DropOrKeepPart(store, result, plan, m_strUrl, m_nBytesReceived, m_nBytesExpected));
         m_nBytesReceived = 0;
     }
     else if (end == BodyEnd::SinkStopped)
@@ -413,22 +322,6 @@ bool CPageFetcher::Complete(FetchResult& result, CFileStore& store, CServerConne
     }
     result.bPageHeld = bOk && result.bPageHeld;
     return bOk;
-}
-
-std::string CPageFetcher::DropOrKeepPart(CFileStore& store, const FetchResult& result, const BodyPlan& plan)
-{
-    const std::int64_t nHeld = m_nBytesReceived;
-    // The decoded bytes of a compressed body are no range of what the server would send.
-    if (m_bResume && !m_bCompressed && !result.bTemporary && !plan.strValidator.empty() && nHeld > 0)
-    {
-        const PartialRecord record{m_strUrl, plan.strValidator, m_nBytesExpected};
-        if (store.KeepPartial() && record.Write(store.PartialPath()))
-            return "File not complete, keeping its " + std::to_string(nHeld) + " bytes to resume [" +
-                   result.strLocalPath + "]";
-    }
-    // Without a version to ask for, the rest might come from another one.
-    store.Discard();
-    return "File not complete, deleting [" + result.strLocalPath + "]";
 }
 
 // Moves the body from the connection to the store, counting it for the display. The sink stops

@@ -3,6 +3,7 @@
 #include "crawl/AheadOutcome.h"
 #include "crawl/FetchResult.h"
 #include "crawl/LocalNames.h"
+#include "crawl/ResumePolicy.h"
 #include "crawl/ServerConnection.h"
 #include "crawl/TextAnswer.h"
 
@@ -73,7 +74,10 @@ public:
     BeforeRequest Judge(const LocalNames::LocalName& name) const;
     // Whether the request for `name` carries a condition or asks for the rest of a kept part:
     // such an address is asked for at its turn, on the fetcher's own connection.
-    bool AsksWithConditions(const LocalNames::LocalName& name) const;
+    bool AsksWithConditions(const LocalNames::LocalName& name) const
+    {
+        return m_resume.AsksWithConditions(name);
+    }
     // Whether the body of `response` for `name` is to be stored: nothing is logged here.
     bool WantsBody(const LocalNames::LocalName& name, const GetResponse& response) const;
     std::string ObjectPathOf(const std::string& strUrl) const;
@@ -100,7 +104,7 @@ public:
     bool StoredAny() const { return m_bStoredAny; }
     // For a run that reached its end: the parts kept from cut transfers are needed no more.
     // Nothing happens unless cut transfers are resumed.
-    void RemoveKeptParts() const;
+    void RemoveKeptParts() const { m_resume.RemoveKeptParts(m_strDestDir); }
 
     // Safe from any thread.
     double GetRate() const { return m_dRate.load(std::memory_order_relaxed); }
@@ -115,34 +119,14 @@ private:
     // What the answer means, logged; nothing when its body is to be stored, with `bKeepOldCopy`.
     std::optional<bool> After(FetchResult& result, const LocalNames::LocalName& name,
                               const GetResponse& response, bool& bKeepOldCopy);
-    // How the body is written: over an old copy (renamed first with `bKeepOldCopy`), after the
-    // first `nFrom` bytes a partial file already holds, and the version it is (for a later
-    // attempt to ask for the rest when this one is cut).
-    struct BodyPlan
-    {
-        bool bKeepOldCopy = false;
-        std::int64_t nFrom = 0;
-        std::string strValidator;
-    };
+    using BodyPlan = CResumePolicy::BodyPlan;
     // Judges a received body by its length and how it ended, and puts it in place.
     bool Complete(FetchResult& result, CFileStore& store, CServerConnection::BodyEnd end,
                   std::int64_t nCounted, const BodyPlan& plan);
     bool ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool bHoldPage, bool bKeep);
     // A failed answer: its log line, and the pause the server asked for.
     bool FailAnswer(FetchResult& result, const GetResponse& response);
-    // Sends the request with what the copy and the partial file held ask, and asks once more
-    // for the whole file when the answer to a request for the rest cannot be appended. Fills in
-    // `plan`'s start and version.
-    GetResponse Request(const std::string& strObject, const std::string& strLocalPath,
-                        RequestConditions& conditions, BodyPlan& plan);
-    // The rest of a partial file that may be asked for, added to `conditions`.
-    void AddResumePoint(RequestConditions& conditions, const std::string& strLocalPath) const;
-    // A 304: the copy stays, unless no condition was asked, which makes it a failure.
-    bool NotModified(FetchResult& result, const RequestConditions& conditions, const std::string& strObject);
     bool WriteBody(FetchResult& result, const GetResponse& response, const BodyPlan& plan, bool bHoldPage);
-    // A transfer cut short: its part is kept for the next attempt when resuming is on, the
-    // answer named a version and the part holds something. Gives the log line saying which.
-    std::string DropOrKeepPart(CFileStore& store, const FetchResult& result, const BodyPlan& plan);
     CServerConnection::BodyEnd TransferBody(CFileStore& store, FetchResult& result, bool bHoldPage,
                                             std::int64_t& nWireBytes);
     // Connects unless connected; a failure is logged (with the box for an address the fetcher does
@@ -170,6 +154,8 @@ private:
     bool m_bCompressed = false;
     bool m_bResume = false;
     bool m_bCheckCertificates = true;
+    // The conditions and resume points of the requests; built from the flags above.
+    CResumePolicy m_resume;
     // Kept for the connections the fetcher sets up besides its own.
     std::unique_ptr<RunSettings> m_pSettings;
     CServerConnection m_connection;
