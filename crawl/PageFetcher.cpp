@@ -181,13 +181,20 @@ bool CPageFetcher::WantsBody(const LocalNames::LocalName& name, const GetRespons
     return m_bByDate && !(response.lastModified && localTime && *response.lastModified <= *localTime);
 }
 
-bool CPageFetcher::AsksWithConditions(const LocalNames::LocalName& name) const
+RequestConditions CPageFetcher::AheadConditions(const LocalNames::LocalName& name) const
+{
+    RequestConditions conditions;
+    // A copy whose time cannot be read counts as older: it is asked for without a condition.
+    if (m_bByDate && !name.bTemporary && FileSystem::Exists(name.strPath))
+        conditions.ifModifiedSince = FileSystem::GetWriteTime(name.strPath);
+    return conditions;
+}
+
+bool CPageFetcher::AsksForRest(const LocalNames::LocalName& name) const
 {
     // A folder page read for its links is small and stored under a private name of its own.
     if (name.bTemporary)
         return false;
-    if (m_bByDate && FileSystem::Exists(name.strPath))
-        return true;
     return m_bResume && !m_bCompressed &&
            PartialRecord::Read(FileSystem::PartialPath(name.strPath)).has_value();
 }
@@ -230,10 +237,7 @@ bool CPageFetcher::Store(FetchResult& result, bool bHoldPage, bool bKeep)
         return Fail(result, {});
     }
     const std::string strObject = ObjectPath();
-    RequestConditions conditions;
-    // A copy whose time cannot be read counts as older: it is asked for without a condition.
-    if (m_bByDate && !name.bTemporary && FileSystem::Exists(name.strPath))
-        conditions.ifModifiedSince = FileSystem::GetWriteTime(name.strPath);
+    RequestConditions conditions = AheadConditions(name);
     if (!name.bTemporary)
         AddResumePoint(conditions, name.strPath);
     BodyPlan plan;
@@ -519,6 +523,8 @@ bool CPageFetcher::ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool 
         return Store(result, bHoldPage, bKeep);
     if (!ahead.strSendError.empty())
         return Fail(result, ahead.strSendError);
+    if (ahead.response.bOk && ahead.response.nStatus == 304)
+        return NotModified(result, ahead.conditions, ObjectPathOf(m_strUrl));
     BodyPlan plan;
     if (const std::optional<bool> decided = After(result, name, ahead.response, plan.bKeepOldCopy))
         return *decided;
