@@ -2,6 +2,7 @@
 
 #include "crawl/FileStore.h"
 #include "crawl/GetResponse.h"
+#include "crawl/RequestConditions.h"
 #include "crawl/ServerConnection.h"
 
 #include <cstdint>
@@ -16,6 +17,8 @@ struct AheadOutcome
 {
     // A request was sent (or its sending failed): without one the address is judged afresh.
     bool bAsked = false;
+    // What the request asked besides the address: a 304 is judged by it.
+    RequestConditions conditions;
     // The line of a failure to connect or send.
     std::string strSendError;
     GetResponse response;

@@ -27,7 +27,9 @@ void CAheadTransfer::Start(std::string strUrl, LocalNames::LocalName name, bool 
         Finish(State::Done);
         return;
     }
-    m_outcome.strSendError = m_pConnection->Begin(m_fetcher.ObjectPathOf(m_strUrl));
+    m_outcome.conditions = m_fetcher.AheadConditions(m_name);
+    m_outcome.strSendError =
+        m_pConnection->Begin(m_fetcher.ObjectPathOf(m_strUrl), m_outcome.conditions.Headers());
     if (!m_outcome.strSendError.empty())
     {
         m_pConnection->Close();
@@ -60,7 +62,8 @@ void CAheadTransfer::OnHeaders()
         Finish(State::Done);
         return;
     }
-    if (!m_fetcher.WantsBody(m_name, m_outcome.response))
+    // A 304 has no body: the copy stays, as its turn decides.
+    if (m_outcome.response.nStatus == 304 || !m_fetcher.WantsBody(m_name, m_outcome.response))
     {
         m_pConnection->CloseRequest();
         Finish(State::Done);

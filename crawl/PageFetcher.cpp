@@ -175,6 +175,24 @@ bool CPageFetcher::WantsBody(const LocalNames::LocalName& name, const GetRespons
     return m_bByDate && !(response.lastModified && localTime && *response.lastModified <= *localTime);
 }
 
+RequestConditions CPageFetcher::AheadConditions(const LocalNames::LocalName& name) const
+{
+    RequestConditions conditions;
+    // A copy whose time cannot be read counts as older: it is asked for without a condition.
+    if (m_bByDate && !name.bTemporary && FileSystem::Exists(name.strPath))
+        conditions.ifModifiedSince = FileSystem::GetWriteTime(name.strPath);
+    return conditions;
+}
+
+bool CPageFetcher::AsksForRest(const LocalNames::LocalName& name) const
+{
+    // A folder page read for its links is small and stored under a private name of its own.
+    if (name.bTemporary)
+        return false;
+    return m_bResume && !m_bCompressed &&
+           PartialRecord::Read(FileSystem::PartialPath(name.strPath)).has_value();
+}
+
 std::optional<bool> CPageFetcher::After(FetchResult& result, const LocalNames::LocalName& name,
                                         const GetResponse& response, bool& bKeepOldCopy)
 {
@@ -412,6 +430,8 @@ bool CPageFetcher::ConcludeStore(FetchResult& result, AheadOutcome& ahead, bool 
         return Store(result, bHoldPage, bKeep);
     if (!ahead.strSendError.empty())
         return Fail(result, ahead.strSendError);
+    if (ahead.response.bOk && ahead.response.nStatus == 304)
+        return m_resume.NotModified(result, ahead.conditions, ObjectPathOf(m_strUrl));
     BodyPlan plan;
     if (const std::optional<bool> decided = After(result, name, ahead.response, plan.bKeepOldCopy))
         return *decided;

@@ -72,12 +72,11 @@ public:
     };
     LocalNames::LocalName NameOf(const std::string& strUrl) const;
     BeforeRequest Judge(const LocalNames::LocalName& name) const;
-    // Whether the request for `name` carries a condition or asks for the rest of a kept part:
-    // such an address is asked for at its turn, on the fetcher's own connection.
-    bool AsksWithConditions(const LocalNames::LocalName& name) const
-    {
-        return m_resume.AsksWithConditions(name);
-    }
+    // The condition a request for `name` carries: the copy's time in a date mode.
+    RequestConditions AheadConditions(const LocalNames::LocalName& name) const;
+    // Whether the request for `name` asks for the rest of a kept part: such an address is asked
+    // for at its turn, on the fetcher's own connection.
+    bool AsksForRest(const LocalNames::LocalName& name) const;
     // Whether the body of `response` for `name` is to be stored: nothing is logged here.
     bool WantsBody(const LocalNames::LocalName& name, const GetResponse& response) const;
     std::string ObjectPathOf(const std::string& strUrl) const;

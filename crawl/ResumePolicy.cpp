@@ -28,17 +28,6 @@ RequestConditions CResumePolicy::ConditionsFor(const LocalNames::LocalName& name
     return conditions;
 }
 
-bool CResumePolicy::AsksWithConditions(const LocalNames::LocalName& name) const
-{
-    // A folder page read for its links is small and stored under a private name of its own.
-    if (name.bTemporary)
-        return false;
-    if (m_bByDate && FileSystem::Exists(name.strPath))
-        return true;
-    return m_bResume && !m_bCompressed &&
-           PartialRecord::Read(FileSystem::PartialPath(name.strPath)).has_value();
-}
-
 void CResumePolicy::AddResumePoint(RequestConditions& conditions, const std::string& strLocalPath,
                                    const std::string& strUrl) const
 {

@@ -33,8 +33,6 @@ public:
     // The conditions the request for `strUrl`, stored as `name`, carries: the copy's date and the
     // rest of a kept part.
     RequestConditions ConditionsFor(const LocalNames::LocalName& name, const std::string& strUrl) const;
-    // Whether the request for `name` carries a condition or asks for the rest of a kept part.
-    bool AsksWithConditions(const LocalNames::LocalName& name) const;
     // Sends the request with what the copy and the partial file held ask, and asks once more
     // for the whole file when the answer to a request for the rest cannot be appended. Fills in
     // `plan`'s start and version.

@@ -132,12 +132,12 @@ GetResponse CServerConnection::Get(const std::string& strObject, const std::stri
     return ReadResponse();
 }
 
-std::string CServerConnection::Begin(const std::string& strObject)
+std::string CServerConnection::Begin(const std::string& strObject, const std::string& strConditions)
 {
     try
     {
         m_bRequested = true;
-        Open(strObject, {});
+        Open(strObject, strConditions);
         m_pFile->Begin();
         return {};
     }

@@ -101,10 +101,10 @@ public:
     void Close();
 
     // For one of several connections driven at once, none of these waits. Begin sends the GET for
-    // `strObject` (no pause: the caller spaces the starts) and gives the failure's line, empty
-    // when sent; Step lets the client work and tells whether the answer's headers are in; then
-    // Response reads them as Get does, and ReceiveReady hands what has arrived to `sink`.
-    [[nodiscard]] std::string Begin(const std::string& strObject);
+    // `strObject` with `strConditions`, as Get does (no pause: the caller spaces the starts) and gives the
+    // failure's line, empty when sent; Step lets the client work and tells whether the answer's headers are
+    // in; then Response reads them as Get does, and ReceiveReady hands what has arrived to `sink`.
+    [[nodiscard]] std::string Begin(const std::string& strObject, const std::string& strConditions = {});
     [[nodiscard]] bool Step();
     [[nodiscard]] GetResponse Response();
     [[nodiscard]] ReadyOutcome ReceiveReady(const BlockSink& sink);

@@ -123,10 +123,10 @@ void CTransferWindow::Fill(bool bHoldPage)
             continue;
         LocalNames::LocalName name = m_fetcher.NameOf(strUrl);
         // An address that needs no request is judged at its turn; one whose file another transfer
-        // is writing waits for its turn too, and so does one asked with a condition or for the rest
-        // of a kept part, which its turn asks on the fetcher's own connection.
+        // is writing waits for its turn too, and so does one asked for the rest of a kept part,
+        // which its turn asks on the fetcher's own connection.
         if (m_fetcher.Judge(name) != CPageFetcher::BeforeRequest::Ask || NameBusy(name.strPath) ||
-            m_fetcher.AsksWithConditions(name))
+            m_fetcher.AsksForRest(name))
             continue;
         Start(*pFree, strUrl, std::move(name), bHoldPage, m_queue.KeepAt(i));
     }
@@ -151,7 +151,7 @@ std::optional<FetchResult> CTransferWindow::Take(const std::string& strUrl, bool
             if (!slot.pTransfer->Idle() && slot.pTransfer->LocalPath() == name.strPath)
                 slot.pTransfer->Cut();
         }
-        if (m_fetcher.AsksWithConditions(name))
+        if (m_fetcher.AsksForRest(name))
         {
             AheadOutcome none;
             return m_fetcher.Conclude(strUrl, none, bHoldPage, bKeep);
